@@ -1,0 +1,201 @@
+#include "app/tavlo.h"
+
+#include "dialogs/colordialog.h"
+#include "dialogs/editdialog.h"
+#include "model/function.h"
+#include "plot/graphwidget.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QSlider>
+
+int Tavlo::trys = 0;
+
+Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
+    : TavloBase(parent, name, flags)
+{
+    graph = new GraphWidget(graphframe, "graph1");
+    graph->setGeometry(QRect(QPoint(1, 1), QPoint(232, 216)));
+
+    // Connection order matters: a bound field's text reaches the plot widget
+    // before tryDrawGraph() decides whether to redraw, and on slider release the
+    // bounds are published before the slider springs back.
+    connect(addButton, &QPushButton::clicked, this, &Tavlo::addFunction);
+    connect(editButton, &QPushButton::clicked, this, qOverload<>(&Tavlo::editFunction));
+    connect(deleteButton, &QPushButton::clicked, this, &Tavlo::deleteShownFunction);
+    connect(functionBox, &QComboBox::activated, this, &Tavlo::functionChange);
+    connect(optionsButton, &QPushButton::clicked, this, &Tavlo::showOptions);
+    connect(xMinText, &QLineEdit::textChanged, graph, &GraphWidget::change_x_min);
+    connect(xMaxText, &QLineEdit::textChanged, graph, &GraphWidget::change_x_max);
+    connect(yMinText, &QLineEdit::textChanged, graph, &GraphWidget::change_y_min);
+    connect(yMaxText, &QLineEdit::textChanged, graph, &GraphWidget::change_y_max);
+    connect(graph, &GraphWidget::panning, this, &Tavlo::setPanning);
+    connect(xMinText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
+    connect(xMaxText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
+    connect(yMinText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
+    connect(yMaxText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
+    connect(graph, &GraphWidget::x_min_changed, xMinText, &QLineEdit::setText);
+    connect(graph, &GraphWidget::x_max_changed, xMaxText, &QLineEdit::setText);
+    connect(graph, &GraphWidget::y_min_changed, yMinText, &QLineEdit::setText);
+    connect(graph, &GraphWidget::y_max_changed, yMaxText, &QLineEdit::setText);
+    connect(zoomSlider, &QSlider::valueChanged, graph, &GraphWidget::change_zoom);
+    connect(zoomSlider, &QSlider::sliderReleased, graph, &GraphWidget::showBounds);
+    connect(zoomSlider, &QSlider::sliderReleased, this, &Tavlo::resetZoomSlider);
+    connect(fCheckBox, &QCheckBox::clicked, this, &Tavlo::toggle_func);
+    connect(fColorButton, &QPushButton::clicked, this, &Tavlo::change_color_active);
+
+    shownFunction = -1;
+    panning = false;
+}
+
+void Tavlo::fBoxMake()
+{
+    for (int row = functionBox->count() - 1; row >= 0; --row)
+        functionBox->removeItem(row);
+    for (Function *f = graph->getFunctions(); f; f = f->getNextFunction()) {
+        const int before = functionBox->count();
+        functionBox->addItem(f->getString());
+        // The selector holds 100 rows; a function that found no row has no
+        // selector index rather than sharing the last row's.
+        f->setFBoxIndex(functionBox->count() > before ? functionBox->count() - 1 : -1);
+    }
+}
+
+void Tavlo::setPanning(bool on)
+{
+    panning = on;
+}
+
+void Tavlo::setShownFunction(int id)
+{
+    shownFunction = id;
+}
+
+void Tavlo::closeApp()
+{
+    close();
+}
+
+void Tavlo::showOptions()
+{
+    fBoxMake();
+    if (Function *first = graph->getFunctions())
+        functionChange(first->getFBoxIndex());
+    else
+        graph->drawGraphSlot();
+}
+
+void Tavlo::showColor(const QColor &c)
+{
+    fColorButton->setPalette(QPalette(c, palette().color(QPalette::Window)));
+}
+
+void Tavlo::functionChange(int index)
+{
+    // Only a real row names a function (unlisted functions carry index -1).
+    const int id = index >= 0 ? graph->findFunctionFBoxIndex(index) : -1;
+    if (id != -1) {
+        functionBox->setCurrentIndex(index);
+        showColor(graph->getFunctionColor(id));
+        fCheckBox->setChecked(graph->getFunctionEnabled(id));
+        shownFunction = id;
+    }
+    graph->drawGraphSlot();
+}
+
+void Tavlo::resetZoomSlider()
+{
+    zoomSlider->setValue(50);
+    graph->zoomOffset = 0;
+}
+
+void Tavlo::toggle_func()
+{
+    if (!graph->getFunctions())
+        return;
+    graph->setFunctionEnabled(shownFunction, fCheckBox->isChecked());
+    graph->drawGraphSlot();
+}
+
+void Tavlo::change_color_active()
+{
+    if (!graph->getFunctions())
+        return;
+    const QColor oldColor = graph->getFunctionColor(shownFunction);
+    // A cancelled choice keeps the function's colour.
+    QColor newColor = oldColor;
+    {
+        ColorDialog cd(this, "cd", true);
+        cd.start_color(oldColor);
+        if (cd.exec() == QDialog::Accepted)
+            newColor = cd.getColor();
+    }
+    showColor(newColor);
+    graph->setFunctionColor(shownFunction, newColor);
+    graph->drawGraphSlot();
+}
+
+void Tavlo::addFunction()
+{
+    editFunction(graph->getNumberOfFunctions());
+}
+
+void Tavlo::deleteShownFunction()
+{
+    if (!graph->getFunctions())
+        return;
+    graph->deleteFunctionFBoxIndex(graph->getFunctionFBoxIndex(shownFunction));
+    fBoxMake();
+    if (Function *first = graph->getFunctions())
+        functionChange(first->getFBoxIndex());
+    else
+        graph->drawGraphSlot();
+}
+
+void Tavlo::tryDrawGraph()
+{
+    if (panning) {
+        if (++trys == 4) {
+            graph->drawGraphSlot();
+            trys = 0;
+        }
+    } else {
+        graph->drawGraphSlot();
+    }
+}
+
+void Tavlo::editFunction()
+{
+    editFunction(-1);
+}
+
+void Tavlo::editFunction(int id)
+{
+    int dialogId = id;
+    if (id == -1)
+        dialogId = graph->getFunctions() ? shownFunction : graph->getNumberOfFunctions();
+
+    {
+        EditDialog dialog(this, "editdialog", true, dialogId, graph);
+        if (dialog.exec() == QDialog::Accepted) {
+            const int n = dialog.getId();
+            if (!graph->setActiveFunction(n)) {
+                graph->addFunction(n, dialog.getFunction(), dialog.getIndepVariable(),
+                                   dialog.getColor());
+            } else {
+                graph->setFunctionIndepVariable(n, dialog.getIndepVariable());
+                graph->setFunctionString(n, dialog.getFunction());
+                graph->setFunctionColor(n, dialog.getColor());
+                graph->setFunctionEquality(n, dialog.getEquality());
+            }
+            fBoxMake();
+            functionChange(graph->getFunctionFBoxIndex(n));
+        }
+    }
+    emit functionEdited();
+    graph->drawGraphSlot();
+}

@@ -1,0 +1,217 @@
+#include "dialogs/optionsdialog.h"
+
+#include "dialogs/colordialog.h"
+#include "dialogs/filedialog.h"
+#include "dialogs/functionset.h"
+#include "dialogs/hands.h"
+#include "model/function.h"
+#include "plot/graphwidget.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+
+namespace {
+
+bool hasSlot(const QObject *object, const char *signature)
+{
+    return object && object->metaObject()->indexOfSlot(signature) != -1;
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(QWidget *parent, const char *name, bool modal, GraphWidget *graph)
+    : OptionsDialogBase(parent, name, modal, {})
+    , graph(graph)
+{
+    xStepSpinBox->setValue(graph->getXStep());
+    yStepSpinBox->setValue(graph->getYStep());
+    gridCheckBox->setChecked(graph->getGridEnabled());
+    // Six significant digits, shortest form: 1 -> "1", 0.25 -> "0.25".
+    gridXText->setText(
+        QStringLiteral("%1").arg(QString::number(double(graph->getGridX()), 'g', 6)));
+    gridYText->setText(
+        QStringLiteral("%1").arg(QString::number(double(graph->getGridY()), 'g', 6)));
+    buildList();
+
+    connect(functionList, &QTreeWidget::currentItemChanged, this,
+            &OptionsDialog::setCurrentListItem);
+    connect(colorButton, &QPushButton::clicked, this, &OptionsDialog::changeColorCurrentId);
+    connect(enabledBox, &QCheckBox::clicked, this, &OptionsDialog::toggleEnabledCurrentId);
+    // The dialogs library does not know the main window's class: its slots
+    // are reached by name.
+    if (hasSlot(parent, "addFunction()"))
+        connect(addButton, SIGNAL(clicked()), parent, SLOT(addFunction()));
+    connect(editButton, &QPushButton::clicked, this, &OptionsDialog::emitCurrentId);
+    if (hasSlot(parent, "editFunction(int)"))
+        connect(this, SIGNAL(editSignalId(int)), parent, SLOT(editFunction(int)));
+    connect(deleteButton, &QPushButton::clicked, this, &OptionsDialog::deleteCurrentId);
+    connect(handsButton, &QPushButton::clicked, this, &OptionsDialog::showHands);
+
+    currentListItem = nullptr;
+    currentId = -1;
+}
+
+OptionsDialog::~OptionsDialog() = default;
+
+void OptionsDialog::addFunction(Function *f)
+{
+    const QStringList texts{
+        QString::number(f->getId()),
+        f->getIndepVariable() == 'x' ? QStringLiteral("Y") : QStringLiteral("X"),
+        f->getEquality() == 1 ? QStringLiteral("=") : QString(),
+        f->getString(),
+        f->getEnabled() ? tr("Yes") : tr("No"),
+    };
+    functionList->addTopLevelItem(new QTreeWidgetItem(texts));
+}
+
+void OptionsDialog::buildList()
+{
+    // The rows are about to go: forget the current one so that no action
+    // reaches a deleted row or a function that is gone.
+    currentListItem = nullptr;
+    currentId = -1;
+    functionList->clear();
+    for (Function *f = graph->getFunctions(); f; f = f->getNextFunction())
+        addFunction(f);
+}
+
+void OptionsDialog::setCurrentListItem(QTreeWidgetItem *item)
+{
+    currentListItem = item;
+    if (!item) {
+        currentId = -1;
+        return;
+    }
+    const int id = item->text(0).toInt();
+    if (!graph->setActiveFunction(id)) {
+        currentId = -1;
+        return;
+    }
+    enabledBox->setChecked(graph->getFunctionEnabled(id));
+    showColor(graph->getFunctionColor(id));
+    currentId = id;
+}
+
+bool OptionsDialog::hasCurrentFunction()
+{
+    return currentListItem && currentId != -1 && graph->setActiveFunction(currentId);
+}
+
+void OptionsDialog::showColor(const QColor &color)
+{
+    colorButton->setPalette(QPalette(color, palette().color(QPalette::Window)));
+}
+
+void OptionsDialog::changeColorCurrentId()
+{
+    if (!hasCurrentFunction())
+        return;
+    ColorDialog cd(this, "cd", true);
+    cd.start_color(graph->getFunctionColor(currentId));
+    if (cd.exec() != QDialog::Accepted)
+        return; // cancelled: the function keeps its colour
+    const QColor color = cd.getColor();
+    showColor(color);
+    graph->setFunctionColor(currentId, color);
+    graph->drawGraphSlot();
+}
+
+void OptionsDialog::toggleEnabledCurrentId()
+{
+    if (!hasCurrentFunction()) {
+        // Nothing to enable or disable: undo the tap on the box.
+        enabledBox->setChecked(!enabledBox->isChecked());
+        return;
+    }
+    const bool on = enabledBox->isChecked();
+    graph->setFunctionEnabled(currentId, on);
+    currentListItem->setText(4, on ? tr("Yes") : tr("No"));
+}
+
+void OptionsDialog::deleteCurrentId()
+{
+    if (!hasCurrentFunction())
+        return;
+    graph->deleteFunctionFBoxIndex(graph->getFunctionFBoxIndex(currentId));
+    emit functionDeleted();
+    buildList();
+}
+
+void OptionsDialog::emitCurrentId()
+{
+    if (!currentListItem)
+        return;
+    emit editSignalId(currentListItem->text(0).toInt());
+}
+
+void OptionsDialog::showHands()
+{
+    Hands hands(this, "hands", true, {});
+    hands.show();
+    hands.exec();
+}
+
+void OptionsDialog::saveFunctions()
+{
+    FileDialog fd(this, "FileDialog", true, {}, QStringLiteral("*"));
+    fd.setWindowTitle(tr("Save"));
+    fd.show();
+    if (fd.exec() != QDialog::Accepted)
+        return;
+
+    const SaveResult result = saveFunctionSet(fd.getFileName(), graph->getFunctions());
+    if (result == SaveResult::Ok)
+        return;
+    const QString text =
+        result == SaveResult::OpenFailed
+            ? tr("There was an error opening the\nfile for saving.  This is probably\nbecause the "
+                 "path chosen does\nnot specify a single file.")
+            : tr("There was an error writing the\nfile.  Nothing was saved; an\nearlier file of "
+                 "that name is\nleft as it was.");
+    QMessageBox box(QMessageBox::Warning, tr("Save Error"), text, QMessageBox::Ok);
+    box.setGeometry(12, 100, 216, 120);
+    box.exec();
+}
+
+void OptionsDialog::loadFunctions()
+{
+    FileDialog fd(this, "FileDialog", true, {}, QStringLiteral("*"));
+    fd.setWindowTitle(tr("Load"));
+    fd.show();
+    if (fd.exec() != QDialog::Accepted)
+        return;
+
+    QFile file(fd.getFileName());
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::warning(this, tr("Load Error"),
+                             tr("There was an error loading the file.\nThis is probably because "
+                                "the file\nspecified does not exist."));
+        return;
+    }
+    const FunctionSetResult set = readFunctionSet(file);
+    file.close();
+
+    switch (set.status) {
+    case FunctionSetResult::Ok:
+        addFunctionSet(*graph, set.records);
+        accept();
+        return;
+    case FunctionSetResult::BadHeader:
+        QMessageBox::warning(this, tr("Load Error"),
+                             tr("There was an error loading the file.\nIncorrect format or "
+                                "version."));
+        return;
+    case FunctionSetResult::Damaged:
+        QMessageBox::warning(this, tr("Load Error"),
+                             tr("There was an error loading the file.\nThe file is damaged or "
+                                "cut short.  No\nfunction was added."));
+        return;
+    }
+}

@@ -1,0 +1,328 @@
+// Pointer interaction of GraphWidget (panning, zoom box, intersection pick)
+// and the intersection finder.
+
+#include "plot/graphwidget.h"
+
+#include "model/function.h"
+
+#include <QFont>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
+
+#include <cfloat>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// Pixel coordinates beyond this are far off the widget whatever its size; the
+// limit keeps float-to-int conversions defined (and later +-5 offsets in range)
+// for huge, infinite or NaN values, such as those of a zero scale factor.
+constexpr float pixelLimit = 1e6f;
+
+int toPixel(float v)
+{
+    if (std::isnan(v))
+        return -static_cast<int>(pixelLimit);
+    if (v > pixelLimit)
+        return static_cast<int>(pixelLimit);
+    if (v < -pixelLimit)
+        return -static_cast<int>(pixelLimit);
+    return static_cast<int>(v); // truncation toward zero
+}
+
+// The pointer position in widget pixels; synthetic events may carry any value.
+QPoint eventPos(const QMouseEvent *e)
+{
+    const QPointF p = e->position();
+    const auto clamp = [](qreal v) {
+        if (std::isnan(v))
+            return qreal(0);
+        return qBound(qreal(-pixelLimit), v, qreal(pixelLimit));
+    };
+    return QPointF(clamp(p.x()), clamp(p.y())).toPoint();
+}
+
+// double -> float; finite values beyond the float range become infinities
+// instead of an undefined conversion. (NaN and infinities convert as they are.)
+float narrow(double v)
+{
+    if (v > double(FLT_MAX))
+        return INFINITY;
+    if (v < -double(FLT_MAX))
+        return -INFINITY;
+    return static_cast<float>(v);
+}
+
+bool ofX(const Function *f)
+{
+    return f->getIndepVariable() == 'x';
+}
+
+// Distance of f's curve from (x, y) along f's dependent axis. NaN for a curve
+// not defined there, so that the strict comparisons of the candidate choice
+// never pick it.
+float distance(const Function *f, float x, float y)
+{
+    if (ofX(f))
+        return std::fabs(narrow(f->evaluate(x) - y));
+    return std::fabs(narrow(f->evaluate(y) - x));
+}
+
+// f1(t) - f2(t) with f1 evaluated first (rnd() makes the order observable).
+float difference(const Function *f1, const Function *f2, float t)
+{
+    const double v1 = f1->evaluate(t);
+    const double v2 = f2->evaluate(t);
+    return narrow(v1 - v2);
+}
+
+bool sameSign(float u, float v)
+{
+    return (u > 0 && v > 0) || (u < 0 && v < 0);
+}
+
+// One bisection step from the values at m, a and b taken before either end
+// moves. An interval that brackets no sign change collapses to m; a NaN moves
+// nothing, and neither does an exact zero at m.
+void bisect(float &a, float &b, float m, float gm, float ga, float gb)
+{
+    const bool moveA = sameSign(gm, ga);
+    const bool moveB = sameSign(gm, gb);
+    if (moveA)
+        a = m;
+    if (moveB)
+        b = m;
+}
+
+} // namespace
+
+void GraphWidget::mousePressEvent(QMouseEvent *e)
+{
+    const QPoint p = eventPos(e);
+    mouseDown = true;
+    lastMouseX = p.x();
+    lastMouseY = p.y();
+    zoomBoxMoves = 0;
+}
+
+void GraphWidget::mouseMoveEvent(QMouseEvent *e)
+{
+    if (!mouseDown)
+        return;
+    const QPoint p = eventPos(e);
+    const int column = p.x();
+    const int row = p.y();
+
+    if (zoomBoxMode) {
+        // The first move after the press gives the upper-left corner, the last
+        // move before the release the lower-right one; nothing is drawn.
+        if (zoomBoxMoves < 2)
+            ++zoomBoxMoves;
+        const float px = xMin + column * xUnitsPerPixel;
+        const float py = yMin + (pixYMax - row) * yUnitsPerPixel;
+        if (zoomBoxFirstCorner) {
+            zoomBoxFirstCorner = false;
+            boxXMin = px;
+            boxYMax = py;
+        } else {
+            boxXMax = px;
+            boxYMin = py;
+        }
+        return;
+    }
+
+    // A position on column 0 or row 0 only records where the pointer is.
+    if (lastMouseX != 0 && lastMouseY != 0) {
+        if (row < lastMouseY) {
+            const int d = lastMouseY - row;
+            yMin -= yUnitsPerPixel * d;
+            yMax -= yUnitsPerPixel * d;
+        } else if (row > lastMouseY) {
+            const int d = row - lastMouseY;
+            yMin += yUnitsPerPixel * d;
+            yMax += yUnitsPerPixel * d;
+        }
+        if (column < lastMouseX) {
+            const int d = lastMouseX - column;
+            xMin += xUnitsPerPixel * d;
+            xMax += xUnitsPerPixel * d;
+        } else if (column > lastMouseX) {
+            const int d = column - lastMouseX;
+            xMin -= xUnitsPerPixel * d;
+            xMax -= xUnitsPerPixel * d;
+        }
+        drawGraph();
+    }
+    lastMouseX = column;
+    lastMouseY = row;
+}
+
+void GraphWidget::mouseReleaseEvent(QMouseEvent *e)
+{
+    const QPoint p = eventPos(e);
+    mouseDown = false;
+    zoomBoxFirstCorner = true;
+
+    if (zoomBoxMode) {
+        zoomBoxMode = false;
+        // Both corners are set only after two moves in this drag; with fewer
+        // the box is incomplete and the bounds stay as they are.
+        if (zoomBoxMoves >= 2) {
+            showBoundsPending = true;
+            xMin = boxXMin;
+            xMax = boxXMax;
+            yMin = boxYMin;
+            yMax = boxYMax;
+            drawGraph();
+        }
+        zoomBoxMoves = 0;
+        return;
+    }
+
+    if (findingIntersection) {
+        const float x = xMin + p.x() * xUnitsPerPixel;
+        const float y = yMin + (pixYMax - p.y()) * yUnitsPerPixel;
+        findIntersectionNear(x, y);
+        findingIntersection = false;
+        return;
+    }
+
+    showBounds();
+}
+
+void GraphWidget::zoom_box_slot()
+{
+    zoomBoxMode = true;
+}
+
+void GraphWidget::activateFindingIntersection()
+{
+    findingIntersection = true;
+}
+
+void GraphWidget::findIntersectionNear(float x, float y)
+{
+    float ix = 0;
+    float iy = 0;
+
+    // The line y = 9999999 fills both candidate slots until real curves,
+    // all nearer than it on the plot, push it out.
+    const auto sentinel = std::make_unique<Function>(-10, QStringLiteral("9999999"), 'x',
+                                                     QColor(Qt::black), functions);
+    Function *a = sentinel.get();
+    Function *b = sentinel.get();
+
+    if (getNumberOfFunctions() < 2)
+        return;
+
+    // Disabled functions are candidates too. Equally near ones keep list order.
+    for (activeFunction = functions; activeFunction;
+         activeFunction = activeFunction->getNextFunction()) {
+        const float d = distance(activeFunction, x, y);
+        const float dA = distance(a, x, y);
+        const float dB = distance(b, x, y);
+        if (d < dA) {
+            if (dA < dB)
+                b = a;
+            a = activeFunction;
+        } else if (d < dB) {
+            b = activeFunction;
+        }
+    }
+
+    // With fewer than two real candidates the second one is still the sentinel,
+    // and a search against it would collapse onto the nearest curve and report
+    // a point of that curve as a crossing: there is no crossing to report.
+    const bool ok = b != sentinel.get() && calcIntersection(a, b, x, y, 30.0f, 20, ix, iy);
+
+    if (image.isNull())
+        return;
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    QFont plain = font();
+    plain.setStyleStrategy(QFont::NoAntialias);
+    p.setFont(plain);
+    if (ok) {
+        const int column = toPixel((ix - xMin) / xUnitsPerPixel);
+        const int row = toPixel(pixYMax - (iy - yMin) / yUnitsPerPixel);
+        p.setPen(QPen(Qt::black, 0));
+        // An outline rectangle of width w covers w + 1 columns: this is the
+        // 5-pixel circle centred on the crossing's pixel.
+        p.drawEllipse(QRect(column - 2, row - 2, 4, 4));
+        p.drawText(QPoint(column + 5, row - 25), a->getString());
+        p.drawText(QPoint(column + 5, row - 15), b->getString());
+        p.drawText(QPoint(column + 5, row - 5),
+                   tr("(%1, %2)").arg(QString::number(ix, 'g', 6), QString::number(iy, 'g', 6)));
+    } else {
+        const int column = toPixel((x - xMin) / xUnitsPerPixel);
+        const int row = toPixel(pixYMax - (y - yMin) / yUnitsPerPixel);
+        p.setPen(QPen(QColor(255, 0, 0), 0));
+        p.drawText(QPoint(column, row), QStringLiteral("Error."));
+    }
+    p.end();
+    update();
+}
+
+bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y, float r, int n,
+                                   float &ix, float &iy)
+{
+    float m = 0;
+    if (ofX(f1) && ofX(f2)) {
+        float a = x - r * xUnitsPerPixel;
+        float b = x + r * xUnitsPerPixel;
+        for (int i = 0; i <= n; ++i) {
+            m = (a + b) * 0.5f;
+            const float gm = difference(f1, f2, m);
+            const float ga = difference(f1, f2, a);
+            const float gb = difference(f1, f2, b);
+            bisect(a, b, m, gm, ga, gb);
+        }
+        ix = m;
+        iy = narrow(f1->evaluate(m));
+    } else if (!ofX(f1) && !ofX(f2)) {
+        float a = y - r * yUnitsPerPixel;
+        float b = y + r * yUnitsPerPixel;
+        for (int i = 0; i <= n; ++i) {
+            m = (a + b) * 0.5f;
+            const float gm = difference(f1, f2, m);
+            const float ga = difference(f1, f2, a);
+            const float gb = difference(f1, f2, b);
+            bisect(a, b, m, gm, ga, gb);
+        }
+        iy = m;
+        ix = narrow(f1->evaluate(m));
+    } else {
+        // F gives y in terms of x, G x in terms of y. For a column c the gap
+        // between the curves is found by a search along G for the row where
+        // G meets the line x = c (the line V, through c's 6-digit text).
+        Function *curveF = ofX(f1) ? f1 : f2;
+        Function *curveG = ofX(f1) ? f2 : f1;
+        const auto line =
+            std::make_unique<Function>(-1, QString(), 'y', QColor(Qt::black), functions);
+        float tx = 0;
+        float ty = 0;
+        const auto gap = [&](float c) {
+            line->setString(QString::number(c, 'g', 6));
+            calcIntersection(curveG, line.get(), c, narrow(curveF->evaluate(c)), 2 * r, n, tx, ty);
+            return narrow(ty - curveF->evaluate(c));
+        };
+        float a = x - r * xUnitsPerPixel;
+        float b = x + r * xUnitsPerPixel;
+        for (int i = 0; i <= n; ++i) {
+            m = (a + b) * 0.5f;
+            const float gm = gap(m);
+            const float ga = gap(a);
+            const float gb = gap(b);
+            bisect(a, b, m, gm, ga, gb);
+        }
+        iy = ty;
+        ix = narrow(curveG->evaluate(iy));
+    }
+
+    const float hx = r * xUnitsPerPixel * 0.5f;
+    const float hy = r * yUnitsPerPixel * 0.5f;
+    return x - hx < ix && ix < x + hx && y - hy < iy && iy < y + hy;
+}

@@ -1,0 +1,541 @@
+#include "plot/graphwidget.h"
+
+#include "model/function.h"
+
+#include <QPainter>
+#include <QPalette>
+#include <QPen>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+// The previous sample of a curve of x (a y value) and of a curve of y (an x
+// value). One of each for all curves and all redraws, so a curve starts from
+// where the curve drawn before it left off.
+float old_graph_y = 0;
+float old_graph_x = 0;
+
+// Pixels that cannot be converted (infinite, NaN, beyond int) are put this far
+// outside the plot: lines to them are clipped like lines to infinity.
+constexpr float kFarPixel = 1e6f;
+
+// With 0 this many grid spacings away from the window, the grid is no longer
+// found by stepping out from 0 but by visiting the multiples inside the window.
+constexpr double kMaxGridSteps = 10000;
+
+const QColor kGridColor(220, 220, 220);
+const QColor kAxisColor(140, 140, 140);
+
+int toPixel(float v)
+{
+    // NaN goes where the classic float-to-int conversion put it: far up / left.
+    if (std::isnan(v))
+        return -int(kFarPixel);
+    return int(std::clamp(v, -kFarPixel, kFarPixel));
+}
+
+// double -> float without the undefined conversion of values beyond FLT_MAX.
+float narrow(double v)
+{
+    if (v > double(FLT_MAX))
+        return INFINITY;
+    if (v < -double(FLT_MAX))
+        return -INFINITY;
+    return float(v);
+}
+
+// Calls draw(g) for every grid value of one axis: the multiples of spacing from
+// 0 up to hi and from 0 down to lo, as running float sums (their rounding decides
+// the pixel each line lands on). lo is the bound at pixel 0 of the window, which
+// spans `pixels` pixels of unitsPerPixel units each. Spacings that are not
+// positive, or finer than one pixel, draw no grid: such a grid would only turn
+// the plot grey, and stepping by it would not finish.
+template<typename Draw>
+void forGridValues(float lo, float hi, float spacing, float unitsPerPixel, int pixels, Draw draw)
+{
+    if (!(spacing > 0) || !std::isfinite(spacing) || !(unitsPerPixel > 0) ||
+        !std::isfinite(unitsPerPixel) || spacing < unitsPerPixel)
+        return;
+    const double up = hi >= 0 ? double(hi) / spacing : 0;
+    const double down = lo <= 0 ? -double(lo) / spacing : 0;
+    if (up + down <= kMaxGridSteps) {
+        for (float g = 0; g <= hi; g += spacing)
+            draw(g);
+        for (float g = 0; g >= lo; g -= spacing)
+            draw(g);
+        return;
+    }
+    // 0 lies far off: only the multiples inside the window can show.
+    const double first = std::ceil(double(lo) / spacing);
+    const double last = std::floor((double(lo) + double(unitsPerPixel) * pixels) / spacing);
+    int count = 0;
+    for (double k = first; k <= last && count <= pixels + 1; k += 1, ++count) {
+        const float g = narrow(k * spacing);
+        if ((g >= 0 && g <= hi) || (g <= 0 && g >= lo))
+            draw(g);
+    }
+}
+
+// The value of a bound or grid text: the formula with x = 1; 0 when empty or
+// when it does not compile.
+float textValue(const QString &text)
+{
+    if (text.isEmpty())
+        return 0;
+    const QByteArray source = text.toLatin1();
+    int length = 0;
+    int error = -1;
+    const formu f = translate(source.constData(), "x", &length, &error);
+    const double v = fval(f, "x", 1.0);
+    destrf(f);
+    return narrow(v);
+}
+
+// Unlinks f from the list starting at head and returns the new first record.
+// Every remaining record's listHead is pointed at that first record, so that
+// getOtherString never starts from a freed record.
+Function *unlinkRecord(Function *head, Function *f)
+{
+    Function *prev = f->getPrevFunction();
+    Function *next = f->getNextFunction();
+    if (prev)
+        prev->setNextFunction(next);
+    if (next)
+        next->setPrevFunction(prev);
+    if (head == f)
+        head = next;
+    f->setNextFunction(nullptr);
+    f->setPrevFunction(nullptr);
+    for (Function *r = head; r; r = r->getNextFunction())
+        r->setListHead(head);
+    return head;
+}
+
+} // namespace
+
+GraphWidget::GraphWidget(QWidget *parent, const char *name)
+    : QWidget(parent, Qt::WindowFlags())
+{
+    if (name)
+        setObjectName(QString::fromLatin1(name));
+    setNumberOfFunctions(0);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    // paintEvent covers the whole widget with the picture.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+GraphWidget::~GraphWidget()
+{
+    while (functions) {
+        Function *next = functions->getNextFunction();
+        delete functions;
+        functions = next;
+    }
+    activeFunction = nullptr;
+}
+
+void GraphWidget::setGeometry(const QRect &r)
+{
+    QWidget::setGeometry(r.left(), r.top(), r.right() - r.left() + 1, r.bottom() - r.top() + 1);
+    setLimits();
+}
+
+void GraphWidget::setLimits()
+{
+    pixXMin = 0;
+    pixXMax = width();
+    pixYMin = 0;
+    pixYMax = height();
+}
+
+// ---- Redraw ----
+
+void GraphWidget::drawGraph()
+{
+    ++redrawCount;
+    const QSize want = size().expandedTo(QSize(1, 1));
+    if (image.paintingActive()) {
+        // Re-entered from showBounds() within a redraw (the main window redraws
+        // when the bound texts come back). The outer redraw repaints everything
+        // after that step with the same state, so this one only has to run for
+        // its effects on the state.
+        QImage scratch(want, QImage::Format_RGB32);
+        QPainter p(&scratch);
+        paintGraph(p);
+        return;
+    }
+    if (image.size() != want) {
+        image = QImage(want, QImage::Format_RGB32);
+        image.fill(palette().color(backgroundRole()));
+    }
+    {
+        QPainter p(&image);
+        paintGraph(p);
+    }
+    update();
+}
+
+void GraphWidget::paintGraph(QPainter &p)
+{
+    p.setRenderHint(QPainter::Antialiasing, false);
+
+    xUnitsPerPixel = pixXMax > 0 ? std::fabs(xMax - xMin) / float(pixXMax) : 0.0f;
+    yUnitsPerPixel = pixYMax > 0 ? std::fabs(yMax - yMin) / float(pixYMax) : 0.0f;
+
+    p.fillRect(QRect(0, 0, pixXMax, pixYMax), palette().color(backgroundRole()));
+
+    if (showBoundsPending) {
+        showBoundsPending = false;
+        showBounds();
+    }
+
+    if (gridEnabled) {
+        p.setPen(QPen(kGridColor, 0));
+        forGridValues(xMin, xMax, gridX, xUnitsPerPixel, pixXMax, [&](float g) {
+            const int c = toPixel((g - xMin) / xUnitsPerPixel);
+            if (c >= 0 && c <= pixXMax)
+                p.drawLine(c, 0, c, pixYMax);
+        });
+        forGridValues(yMin, yMax, gridY, yUnitsPerPixel, pixYMax, [&](float g) {
+            const int r = toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel);
+            if (r >= 0 && r <= pixYMax)
+                p.drawLine(0, r, pixXMax, r);
+        });
+    }
+
+    p.setPen(QPen(kAxisColor, 0));
+    const int r0 = toPixel(float(pixYMax) + yMin / yUnitsPerPixel);
+    p.drawLine(0, r0, pixXMax, r0);
+    const int c0 = toPixel(-xMin / xUnitsPerPixel);
+    p.drawLine(c0, 0, c0, pixYMax);
+
+    drawCurves(p);
+}
+
+// Joins the samples of every enabled function. A segment is drawn solid when
+// either end lies within the band of the window plus one step; otherwise it is
+// dotted at step 1 (an asymptote) and left out at larger steps.
+void GraphWidget::drawCurves(QPainter &p)
+{
+    QPoint pos;
+    auto segment = [&](const QPoint &target, bool inside, bool dotted, const QPen &solidPen,
+                       const QPen &dotPen) {
+        if (inside) {
+            p.drawLine(pos, target);
+        } else if (dotted) {
+            p.setPen(dotPen);
+            p.drawLine(pos, target);
+            p.setPen(solidPen);
+        }
+        pos = target;
+    };
+
+    for (activeFunction = functions; activeFunction;
+         activeFunction = activeFunction->getNextFunction()) {
+        const Function *f = activeFunction;
+        if (f->getString().isEmpty() || !f->getEnabled())
+            continue;
+        const QPen solidPen(f->getColor(), 0, Qt::SolidLine);
+        const QPen dotPen(f->getColor(), 0, Qt::DotLine);
+        p.setPen(solidPen);
+
+        if (f->getIndepVariable() == 'x') {
+            const int step = std::max(xStep, 1);
+            const float start = narrow(f->evaluate(double(xMin)));
+            pos = QPoint(pixXMin, toPixel(float(pixYMax) - (start - yMin) / yUnitsPerPixel));
+            const float margin = float(step) * yUnitsPerPixel;
+            const float lo = yMin - margin;
+            const float hi = yMax + margin;
+            auto inBand = [lo, hi](float v) { return !(v < lo) && !(v > hi); };
+            for (float c = float(pixXMin); c <= float(pixXMax); c += float(step)) {
+                const float x = xMin + c * xUnitsPerPixel;
+                const float v = narrow(f->evaluate(double(x)));
+                const QPoint target(toPixel(c),
+                                    toPixel(float(pixYMax) - (v - yMin) / yUnitsPerPixel));
+                segment(target, inBand(old_graph_y) || inBand(v), step == 1, solidPen, dotPen);
+                old_graph_y = v;
+            }
+        } else {
+            const int step = std::max(yStep, 1);
+            const float start = narrow(f->evaluate(double(yMax)));
+            pos = QPoint(toPixel((start - xMin) / xUnitsPerPixel), pixYMin);
+            const float margin = float(step) * xUnitsPerPixel;
+            const float lo = xMin - margin;
+            const float hi = xMax + margin;
+            auto inBand = [lo, hi](float v) { return !(v < lo) && !(v > hi); };
+            for (float r = float(pixYMax); r >= float(pixYMin); r -= float(step)) {
+                const float y = yMin + r * yUnitsPerPixel;
+                const float v = narrow(f->evaluate(double(y)));
+                const QPoint target(toPixel((v - xMin) / xUnitsPerPixel),
+                                    toPixel(float(pixYMax) - r));
+                segment(target, inBand(old_graph_x) || inBand(v), step == 1, solidPen, dotPen);
+                old_graph_x = v;
+            }
+        }
+    }
+}
+
+void GraphWidget::paintEvent(QPaintEvent *)
+{
+    if (image.isNull() || image.size() != size())
+        drawGraph();
+    QPainter p(this);
+    p.drawImage(0, 0, image);
+}
+
+void GraphWidget::drawGraphSlot()
+{
+    drawGraph();
+}
+
+// ---- Bounds, zoom and grid ----
+
+void GraphWidget::showBounds()
+{
+    emit panning(true);
+    emit x_min_changed(QString::number(double(xMin), 'g', 6));
+    emit x_max_changed(QString::number(double(xMax), 'g', 6));
+    emit y_min_changed(QString::number(double(yMin), 'g', 6));
+    emit y_max_changed(QString::number(double(yMax), 'g', 6));
+    emit panning(false);
+}
+
+void GraphWidget::change_zoom(int value)
+{
+    if (value != 50) {
+        // Applied to the bounds as they were when the slider left its centre, so
+        // the positions of one drag do not accumulate. The y bounds move by the
+        // offset of the x range.
+        const float left = xMin - zoomOffset;
+        const float right = xMax + zoomOffset;
+        const float offset = (float(value) / 50.0f - 1.0f) * std::fabs(right - left) * 0.5f;
+        xMin = left + offset;
+        xMax = right - offset;
+        yMin = yMin - zoomOffset + offset;
+        yMax = yMax + zoomOffset - offset;
+        zoomOffset = offset;
+    }
+    drawGraph();
+}
+
+void GraphWidget::zoom_std_slot()
+{
+    xMin = -10;
+    xMax = 10;
+    yMin = -10;
+    yMax = 10;
+    showBoundsPending = true;
+    drawGraph();
+}
+
+void GraphWidget::toggle_grid()
+{
+    gridEnabled = !gridEnabled;
+}
+
+void GraphWidget::change_x_min(const QString &text)
+{
+    xMin = textValue(text);
+}
+
+void GraphWidget::change_x_max(const QString &text)
+{
+    xMax = textValue(text);
+}
+
+void GraphWidget::change_y_min(const QString &text)
+{
+    yMin = textValue(text);
+}
+
+void GraphWidget::change_y_max(const QString &text)
+{
+    yMax = textValue(text);
+}
+
+void GraphWidget::change_grid_x(const QString &text)
+{
+    gridX = textValue(text);
+}
+
+void GraphWidget::change_grid_y(const QString &text)
+{
+    gridY = textValue(text);
+}
+
+// ---- Registry ----
+
+Function *GraphWidget::addFunction(int id, QString text, char var, QColor color)
+{
+    auto *f = new Function(id, std::move(text), var, color, functions);
+    if (!functions) {
+        functions = f;
+    } else {
+        activeFunction = functions;
+        while (activeFunction->getNextFunction())
+            activeFunction = activeFunction->getNextFunction();
+        activeFunction->setNextFunction(f);
+        f->setPrevFunction(activeFunction);
+    }
+    activeFunction = f;
+    incNumberOfFunctions();
+    emit functionAdded(f);
+    return f;
+}
+
+bool GraphWidget::setActiveFunction(int id)
+{
+    activeFunction = functions;
+    if (!activeFunction)
+        return false;
+    for (;;) {
+        if (activeFunction->getId() == id)
+            return true;
+        if (!activeFunction->getNextFunction())
+            return false;
+        activeFunction = activeFunction->getNextFunction();
+    }
+}
+
+int GraphWidget::findFunctionFBoxIndex(int index)
+{
+    for (activeFunction = functions; activeFunction;
+         activeFunction = activeFunction->getNextFunction()) {
+        if (activeFunction->getFBoxIndex() == index)
+            return activeFunction->getId();
+    }
+    return -1;
+}
+
+void GraphWidget::deleteFunctionFBoxIndex(int index)
+{
+    if (!functions)
+        return;
+    activeFunction = functions;
+    while (activeFunction->getFBoxIndex() != index && activeFunction->getNextFunction())
+        activeFunction = activeFunction->getNextFunction();
+    Function *f = activeFunction;
+    if (f->getFBoxIndex() != index)
+        return;
+    functions = unlinkRecord(functions, f);
+    if (!functions)
+        setNumberOfFunctions(0);
+    emit functionRemoved(f->getId());
+    activeFunction = nullptr;
+    delete f;
+}
+
+void GraphWidget::removeFunction(Function *f)
+{
+    emit functionRemoved(f);
+    if (!f)
+        return;
+    // A record still in the list is unlinked first, so the list never keeps a
+    // pointer to a freed record.
+    for (Function *r = functions; r; r = r->getNextFunction()) {
+        if (r == f) {
+            functions = unlinkRecord(functions, f);
+            if (!functions)
+                setNumberOfFunctions(0);
+            break;
+        }
+    }
+    if (activeFunction == f)
+        activeFunction = nullptr;
+    delete f;
+}
+
+void GraphWidget::setActiveFunctionString(const QString &text)
+{
+    if (activeFunction)
+        activeFunction->setString(text);
+}
+
+// The per-id accessors act on the record with that id, or on the last record
+// when no record has it. On an empty list they do nothing and read neutral values.
+
+QString GraphWidget::getFunctionString(int id)
+{
+    setActiveFunction(id);
+    return activeFunction ? activeFunction->getString() : QString();
+}
+
+void GraphWidget::setFunctionString(int id, QString text)
+{
+    setActiveFunction(id);
+    if (activeFunction)
+        activeFunction->setString(std::move(text));
+}
+
+QColor GraphWidget::getFunctionColor(int id)
+{
+    setActiveFunction(id);
+    return activeFunction ? activeFunction->getColor() : QColor();
+}
+
+void GraphWidget::setFunctionColor(int id, QColor color)
+{
+    setActiveFunction(id);
+    if (activeFunction)
+        activeFunction->setColor(color);
+}
+
+bool GraphWidget::getFunctionEnabled(int id)
+{
+    setActiveFunction(id);
+    return activeFunction && activeFunction->getEnabled();
+}
+
+void GraphWidget::setFunctionEnabled(int id, bool enabled)
+{
+    setActiveFunction(id);
+    if (activeFunction)
+        activeFunction->setEnabled(enabled);
+}
+
+void GraphWidget::setFunctionIndepVariable(int id, char var)
+{
+    setActiveFunction(id);
+    if (activeFunction)
+        activeFunction->setIndepVariable(var);
+}
+
+char GraphWidget::getFunctionDepVariable(int id)
+{
+    setActiveFunction(id);
+    // With no record, the letter of a new function (a function of x).
+    if (!activeFunction)
+        return 'Y';
+    return activeFunction->getIndepVariable() == 'x' ? 'Y' : 'X';
+}
+
+void GraphWidget::setFunctionEquality(int id, int kind)
+{
+    setActiveFunction(id);
+    if (activeFunction)
+        activeFunction->setEquality(kind);
+}
+
+int GraphWidget::getFunctionEquality(int id)
+{
+    setActiveFunction(id);
+    return activeFunction ? activeFunction->getEquality() : 0;
+}
+
+void GraphWidget::setFunctionFBoxIndex(int id, int index)
+{
+    setActiveFunction(id);
+    if (activeFunction)
+        activeFunction->setFBoxIndex(index);
+}
+
+int GraphWidget::getFunctionFBoxIndex(int id)
+{
+    setActiveFunction(id);
+    return activeFunction ? activeFunction->getFBoxIndex() : -1;
+}

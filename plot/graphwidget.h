@@ -1,0 +1,164 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+class Function;
+class QPainter;
+class QMouseEvent;
+class QPaintEvent;
+
+// The plot area: bounds, scale, grid, sampling steps and zoom; the list of the
+// user's functions; the redraw; panning, the zoom box and the intersection finder.
+//
+// A redraw (drawGraph) paints at once into a backing image, so its effects are
+// visible to the caller immediately; paintEvent only shows that image.
+class GraphWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    GraphWidget(QWidget *parent = nullptr, const char *name = nullptr);
+    ~GraphWidget() override;
+
+    void setGeometry(const QRect &r);
+    using QWidget::setGeometry;
+    void setLimits();
+
+    // The redraw: background, grid, axes, then every enabled function's curve.
+    void drawGraph();
+    // Draws the same picture with any painter (on any paint device) of the
+    // widget's size; drawGraph() uses it with the backing image.
+    void paintGraph(QPainter &p);
+    // The picture shown by the widget, including the intersection overlay.
+    const QImage &picture() const { return image; }
+    // How many times drawGraph() has run.
+    int getRedrawCount() const { return redrawCount; }
+
+    // Registry (functions by id and by selector index).
+    Function *addFunction(int id, QString text, char var, QColor color);
+    bool setActiveFunction(int id);
+    void setActiveFunction(Function *f) { activeFunction = f; }
+    Function *getActiveFunction() const { return activeFunction; }
+    void setFunctions(Function *f) { functions = f; }
+    Function *getFunctions() const { return functions; }
+    int findFunctionFBoxIndex(int index);
+    void deleteFunctionFBoxIndex(int index);
+    void removeFunction(Function *f);
+
+    QString getFunctionString(int id);
+    void setFunctionString(int id, QString text);
+    QColor getFunctionColor(int id);
+    void setFunctionColor(int id, QColor color);
+    bool getFunctionEnabled(int id);
+    void setFunctionEnabled(int id, bool enabled);
+    void setFunctionIndepVariable(int id, char var);
+    char getFunctionDepVariable(int id);
+    void setFunctionEquality(int id, int kind);
+    int getFunctionEquality(int id);
+    void setFunctionFBoxIndex(int id, int index);
+    int getFunctionFBoxIndex(int id);
+
+    int getNumberOfFunctions() const { return numberOfFunctions; }
+    void setNumberOfFunctions(int n) { numberOfFunctions = n; }
+    void incNumberOfFunctions() { ++numberOfFunctions; }
+    void decNumberOfFunctions() { --numberOfFunctions; }
+
+    bool getGridEnabled() const { return gridEnabled; }
+    float getGridX() const { return gridX; }
+    float getGridY() const { return gridY; }
+    int getXStep() const { return xStep; }
+    int getYStep() const { return yStep; }
+
+    float getXMin() const { return xMin; }
+    float getXMax() const { return xMax; }
+    float getYMin() const { return yMin; }
+    float getYMax() const { return yMax; }
+    float getXUnitsPerPixel() const { return xUnitsPerPixel; }
+    float getYUnitsPerPixel() const { return yUnitsPerPixel; }
+    int getPixXMax() const { return pixXMax; }
+    int getPixYMax() const { return pixYMax; }
+    bool getZoomBoxMode() const { return zoomBoxMode; }
+    bool getFindingIntersection() const { return findingIntersection; }
+
+    // Intersection finder.
+    void findIntersectionNear(float x, float y);
+    bool calcIntersection(Function *f1, Function *f2, float x, float y, float r, int n, float &ix,
+                          float &iy);
+
+    // Written directly by the main window when the zoom slider springs back.
+    float zoomOffset = 0;
+
+public slots:
+    void setXStep(int step) { xStep = step; }
+    void setYStep(int step) { yStep = step; }
+    void setActiveFunctionString(const QString &text);
+    void change_x_min(const QString &text);
+    void change_x_max(const QString &text);
+    void change_y_min(const QString &text);
+    void change_y_max(const QString &text);
+    void change_grid_x(const QString &text);
+    void change_grid_y(const QString &text);
+    void toggle_grid();
+    void change_zoom(int value);
+    void zoom_box_slot();
+    void zoom_std_slot();
+    void drawGraphSlot();
+    void showBounds();
+    void activateFindingIntersection();
+
+signals:
+    void x_min_changed(const QString &text);
+    void x_max_changed(const QString &text);
+    void y_min_changed(const QString &text);
+    void y_max_changed(const QString &text);
+    void functionAdded(Function *f);
+    void functionRemoved(Function *f);
+    void functionRemoved(int id);
+    void panning(bool on);
+
+protected:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
+
+private:
+    void drawCurves(QPainter &p);
+
+    bool gridEnabled = true;
+    float gridX = 1.0f;
+    float gridY = 1.0f;
+    bool findingIntersection = false;
+    Function *functions = nullptr;
+    Function *activeFunction = nullptr;
+    int numberOfFunctions = 0;
+    int xStep = 4;
+    int yStep = 4;
+    float xUnitsPerPixel = 0;
+    float yUnitsPerPixel = 0;
+    bool mouseDown = false;
+    int lastMouseX = 0;
+    int lastMouseY = 0;
+    bool showBoundsPending = true;
+    bool zoomBoxMode = false;
+    bool zoomBoxFirstCorner = true;
+    int zoomBoxMoves = 0; // moves seen in the current zoom-box drag
+    float xMin = -10;
+    float yMin = -10;
+    float xMax = 10;
+    float yMax = 10;
+    float boxXMin = 0;
+    float boxXMax = 0;
+    float boxYMin = 0;
+    float boxYMax = 0;
+    int pixXMin = 0;
+    int pixXMax = 0;
+    int pixYMin = 0;
+    int pixYMax = 0;
+
+    QImage image;
+    int redrawCount = 0;
+};

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tavlo needs to build, run and test, and only
+# those that are missing. Quiet when everything is there already.
+set -euo pipefail
+
+packages=(g++ make cmake qt6-base-dev fonts-dejavu-core "$@")
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds Tavlo with its tests (installing what is missing) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/setup.sh
+cmake --preset release -DTAVLO_BUILD_TESTS=ON >/dev/null
+cmake --build build -j"$(nproc)"
+QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)"
