@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMetaObject>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTreeWidget>
@@ -33,10 +32,8 @@ OptionsDialog::OptionsDialog(QWidget *parent, const char *name, bool modal, Grap
     yStepSpinBox->setValue(graph->getYStep());
     gridCheckBox->setChecked(graph->getGridEnabled());
     // Six significant digits, shortest form: 1 -> "1", 0.25 -> "0.25".
-    gridXText->setText(
-        QStringLiteral("%1").arg(QString::number(double(graph->getGridX()), 'g', 6)));
-    gridYText->setText(
-        QStringLiteral("%1").arg(QString::number(double(graph->getGridY()), 'g', 6)));
+    gridXText->setText(QString::number(double(graph->getGridX()), 'g', 6));
+    gridYText->setText(QString::number(double(graph->getGridY()), 'g', 6));
     buildList();
 
     connect(functionList, &QTreeWidget::currentItemChanged, this,
