@@ -2,6 +2,7 @@
 
 #include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
+#include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 
@@ -12,6 +13,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 
 int Tavlo::trys = 0;
 
@@ -82,6 +84,29 @@ void Tavlo::closeApp()
 
 void Tavlo::showOptions()
 {
+    auto *options = new OptionsDialog(this, "options", true, graph);
+    // The tools act on the plot directly; the three plot actions also close the dialog,
+    // after the plot has armed or applied them.
+    connect(options->gridXText, &QLineEdit::textChanged, graph, &GraphWidget::change_grid_x);
+    connect(options->gridYText, &QLineEdit::textChanged, graph, &GraphWidget::change_grid_y);
+    connect(options->gridCheckBox, &QCheckBox::clicked, graph, &GraphWidget::toggle_grid);
+    connect(options->zoomBoxButton, &QPushButton::clicked, graph, &GraphWidget::zoom_box_slot);
+    connect(options->zoomBoxButton, &QPushButton::clicked, options, &QDialog::accept);
+    connect(options->zoomStdButton, &QPushButton::clicked, graph, &GraphWidget::zoom_std_slot);
+    connect(options->zoomStdButton, &QPushButton::clicked, options, &QDialog::accept);
+    connect(options->saveButton, &QPushButton::clicked, options, &OptionsDialog::saveFunctions);
+    connect(options->loadButton, &QPushButton::clicked, options, &OptionsDialog::loadFunctions);
+    connect(options->xStepSpinBox, &QSpinBox::valueChanged, graph, &GraphWidget::setXStep);
+    connect(options->yStepSpinBox, &QSpinBox::valueChanged, graph, &GraphWidget::setYStep);
+    connect(options->findIntButton, &QPushButton::clicked, graph,
+            &GraphWidget::activateFindingIntersection);
+    connect(options->findIntButton, &QPushButton::clicked, options, &QDialog::accept);
+    connect(options, &OptionsDialog::functionDeleted, this, &Tavlo::fBoxMake);
+    connect(this, &Tavlo::functionEdited, options, &OptionsDialog::buildList);
+
+    options->exec();
+    delete options;
+
     fBoxMake();
     if (Function *first = graph->getFunctions())
         functionChange(first->getFBoxIndex());

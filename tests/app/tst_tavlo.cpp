@@ -1,6 +1,7 @@
 #include "app/tavlo.h"
 #include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
+#include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 
@@ -48,6 +49,10 @@ private slots:
     void typedBoundRedrawsAtOnce();
     void zoomSliderSpringsBack_data();
     void zoomSliderSpringsBack();
+
+    void optionsPlotActionsClose_data();
+    void optionsPlotActionsClose();
+    void optionsToolsActWhileOpen();
 
 private:
     std::unique_ptr<Tavlo> w;
@@ -462,6 +467,65 @@ void tst_Tavlo::zoomSliderSpringsBack()
     QCOMPARE(w->yMaxText->text(), max);
     QCOMPARE(graph->getXMin(), min.toFloat());
     QCOMPARE(graph->getXMax(), max.toFloat());
+}
+
+void tst_Tavlo::optionsPlotActionsClose_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("zoomBox") << QStringLiteral("zoomBoxButton");
+    QTest::newRow("zoomStd") << QStringLiteral("zoomStdButton");
+    QTest::newRow("intersection") << QStringLiteral("findIntButton");
+}
+
+// Each of the three plot actions arms or applies its tool and closes the
+// dialog; afterwards the first function is the shown one.
+void tst_Tavlo::optionsPlotActionsClose()
+{
+    QFETCH(QString, button);
+    graph->addFunction(0, QStringLiteral("x"), 'x', red);
+    graph->addFunction(1, QStringLiteral("-x"), 'x', red);
+    w->setShownFunction(1);
+    w->xMinText->setText(QStringLiteral("-3"));
+
+    bool closed = false;
+    answerModal<OptionsDialog>([&](OptionsDialog *d) {
+        QTest::mouseClick(d->findChild<QPushButton *>(button), Qt::LeftButton);
+        closed = !d->isVisible();
+        if (!closed)
+            d->reject();
+    });
+    QTest::mouseClick(w->optionsButton, Qt::LeftButton);
+
+    QVERIFY(closed);
+    QCOMPARE(w->getShownFunction(), 0);
+    QCOMPARE(graph->getZoomBoxMode(), button == QLatin1String("zoomBoxButton"));
+    QCOMPARE(graph->getFindingIntersection(), button == QLatin1String("findIntButton"));
+    const float xMin = button == QLatin1String("zoomStdButton") ? -10.0f : -3.0f;
+    QCOMPARE(graph->getXMin(), xMin);
+    QCOMPARE(w->xMinText->text(), QString::number(double(xMin), 'g', 6));
+}
+
+// Grid and step controls reach the plot at once while the dialog stays open.
+void tst_Tavlo::optionsToolsActWhileOpen()
+{
+    bool stillOpen = false;
+    answerModal<OptionsDialog>([&](OptionsDialog *d) {
+        d->gridXText->setText(QStringLiteral("0.5"));
+        d->gridYText->setText(QStringLiteral("2*2"));
+        QTest::mouseClick(d->gridCheckBox, Qt::LeftButton);
+        d->xStepSpinBox->setValue(1);
+        d->yStepSpinBox->setValue(7);
+        stillOpen = d->isVisible();
+        d->reject();
+    });
+    QTest::mouseClick(w->optionsButton, Qt::LeftButton);
+
+    QVERIFY(stillOpen);
+    QCOMPARE(graph->getGridX(), 0.5f);
+    QCOMPARE(graph->getGridY(), 4.0f);
+    QCOMPARE(graph->getGridEnabled(), false);
+    QCOMPARE(graph->getXStep(), 1);
+    QCOMPARE(graph->getYStep(), 7);
 }
 
 QTEST_MAIN(tst_Tavlo)
