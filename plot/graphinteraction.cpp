@@ -96,6 +96,22 @@ void bisect(float &a, float &b, float m, float gm, float ga, float gb)
         b = m;
 }
 
+// Runs n + 1 bisection steps over [a, b] on the gap g (evaluated at the
+// midpoint first, then at both ends) and returns the last midpoint.
+template<class Gap>
+float bisectGap(float a, float b, int n, Gap g)
+{
+    float m = 0;
+    for (int i = 0; i <= n; ++i) {
+        m = (a + b) * 0.5f;
+        const float gm = g(m);
+        const float ga = g(a);
+        const float gb = g(b);
+        bisect(a, b, m, gm, ga, gb);
+    }
+    return m;
+}
+
 } // namespace
 
 void GraphWidget::mousePressEvent(QMouseEvent *e)
@@ -269,31 +285,13 @@ void GraphWidget::findIntersectionNear(float x, float y)
 bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y, float r, int n,
                                    float &ix, float &iy)
 {
-    float m = 0;
+    const auto g = [f1, f2](float t) { return difference(f1, f2, t); };
     if (ofX(f1) && ofX(f2)) {
-        float a = x - r * xUnitsPerPixel;
-        float b = x + r * xUnitsPerPixel;
-        for (int i = 0; i <= n; ++i) {
-            m = (a + b) * 0.5f;
-            const float gm = difference(f1, f2, m);
-            const float ga = difference(f1, f2, a);
-            const float gb = difference(f1, f2, b);
-            bisect(a, b, m, gm, ga, gb);
-        }
-        ix = m;
-        iy = narrow(f1->evaluate(m));
+        ix = bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, g);
+        iy = narrow(f1->evaluate(ix));
     } else if (!ofX(f1) && !ofX(f2)) {
-        float a = y - r * yUnitsPerPixel;
-        float b = y + r * yUnitsPerPixel;
-        for (int i = 0; i <= n; ++i) {
-            m = (a + b) * 0.5f;
-            const float gm = difference(f1, f2, m);
-            const float ga = difference(f1, f2, a);
-            const float gb = difference(f1, f2, b);
-            bisect(a, b, m, gm, ga, gb);
-        }
-        iy = m;
-        ix = narrow(f1->evaluate(m));
+        iy = bisectGap(y - r * yUnitsPerPixel, y + r * yUnitsPerPixel, n, g);
+        ix = narrow(f1->evaluate(iy));
     } else {
         // F gives y in terms of x, G x in terms of y. For a column c the gap
         // between the curves is found by a search along G for the row where
@@ -309,15 +307,7 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
             calcIntersection(curveG, line.get(), c, narrow(curveF->evaluate(c)), 2 * r, n, tx, ty);
             return narrow(ty - curveF->evaluate(c));
         };
-        float a = x - r * xUnitsPerPixel;
-        float b = x + r * xUnitsPerPixel;
-        for (int i = 0; i <= n; ++i) {
-            m = (a + b) * 0.5f;
-            const float gm = gap(m);
-            const float ga = gap(a);
-            const float gb = gap(b);
-            bisect(a, b, m, gm, ga, gb);
-        }
+        bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, gap);
         iy = ty;
         ix = narrow(curveG->evaluate(iy));
     }
