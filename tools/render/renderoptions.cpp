@@ -2,6 +2,9 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // Larger pictures would need hundreds of megabytes of raster memory.
@@ -45,6 +48,16 @@ QColor parseColor(const QString &text)
     return QColor::fromString(text);
 }
 
+const char *const kOptionNames[] = {"-h",     "--help",    "--version", "--size",  "--bounds",
+                                    "--grid", "--no-grid", "--step",    "--color", "--y",
+                                    "--x",    "--set",     "-o",        "--output"};
+
+bool isOptionName(const QString &arg)
+{
+    return std::any_of(std::begin(kOptionNames), std::end(kOptionNames),
+                       [&arg](const char *name) { return arg == QLatin1String(name); });
+}
+
 } // namespace
 
 ParseResult parseRenderOptions(const QStringList &args)
@@ -55,9 +68,14 @@ ParseResult parseRenderOptions(const QStringList &args)
     QString pendingColorText;
 
     int i = 0;
-    // Takes the n values after the option at args[i]; false when they are missing.
+    // Takes the n values after the option at args[i]; false when they are
+    // missing. An option name is never taken as a value: "--bounds 1 2 -o a.png"
+    // lacks two bounds rather than having "-o" as one.
     auto values = [&](int n, QStringList &out) {
-        if (i + n >= args.size()) {
+        const bool missing =
+            i + n >= args.size() || std::any_of(args.begin() + i + 1, args.begin() + i + 1 + n,
+                                                [](const QString &a) { return isOptionName(a); });
+        if (missing) {
             result.error = QStringLiteral("option %1 needs %2 value%3")
                                .arg(args.at(i))
                                .arg(n)
@@ -165,19 +183,18 @@ ParseResult parseRenderOptions(const QStringList &args)
     } else if (o.output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
         o.format = RenderOptions::Svg;
     } else {
-        result.error =
-            QStringLiteral("output '%1' must end in .png or .svg").arg(o.output);
+        result.error = QStringLiteral("output '%1' must end in .png or .svg").arg(o.output);
     }
     return result;
 }
 
 QString renderUsage()
 {
-    return QStringLiteral(
-        "usage: tavlo-render [--size WxH] [--bounds XMIN XMAX YMIN YMAX]\n"
-        "                    [--grid GX GY | --no-grid] [--step XSTEP YSTEP]\n"
-        "                    (--set FILE | [--color RRGGBB] --y EXPR | [--color RRGGBB] --x EXPR)...\n"
-        "                    -o OUT.png|OUT.svg\n");
+    return QStringLiteral("usage: tavlo-render [--size WxH] [--bounds XMIN XMAX YMIN YMAX]\n"
+                          "                    [--grid GX GY | --no-grid] [--step XSTEP YSTEP]\n"
+                          "                    (--set FILE | [--color RRGGBB] --y EXPR | [--color "
+                          "RRGGBB] --x EXPR)...\n"
+                          "                    -o OUT.png|OUT.svg\n");
 }
 
 QString renderHelp()
@@ -215,7 +232,8 @@ Exit status:
   0  the picture was written
   1  bad usage: unknown option, missing or malformed value
   2  bad expression: a function, bound or grid text that does not compile
-     (the message points at the character), or unusable bounds
+     (the message points at the character), equal or infinite bounds, or a
+     grid spacing that is not above 0
   3  bad set file: it cannot be read, is not a function set, or is damaged
   4  the output file cannot be written
 )");

@@ -20,10 +20,10 @@ struct PlotItem
 {
     enum Kind { SetFile, Expression };
     Kind kind = Expression;
-    QString text;          // the path of the set, or the expression as typed
+    QString text; // the path of the set, or the expression as typed
     char indepVariable = 'x';
-    QColor color;          // invalid: the next colour of the default palette
-    QString option;        // the option that gave it, for messages ("--y")
+    QColor color;   // invalid: the next colour of the default palette
+    QString option; // the option that gave it, for messages ("--y")
 };
 
 // The command line of tavlo-render, checked for form only; expressions are

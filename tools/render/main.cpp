@@ -1,0 +1,52 @@
+#include "plotrenderer.h"
+#include "renderoptions.h"
+
+#include "plot/graphwidget.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+#include <QTextStream>
+
+// tavlo-render: the plotter's picture from the command line, without a display.
+int main(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const ParseResult parsed = parseRenderOptions(args);
+    if (!parsed.error.isEmpty()) {
+        err << "tavlo-render: " << parsed.error << '\n'
+            << renderUsage() << "Try 'tavlo-render --help' for more.\n";
+        return ExitUsage;
+    }
+    const RenderOptions &options = parsed.options;
+    if (options.help) {
+        out << renderHelp();
+        return ExitOk;
+    }
+    if (options.version) {
+        out << "tavlo-render " << TAVLO_VERSION << '\n';
+        return ExitOk;
+    }
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The toolkit sees no arguments, so none of ours is taken as one of its
+    // own (-style, -geometry, ...).
+    int appArgc = 1;
+    char *appArgv[] = {argv[0], nullptr};
+    QApplication app(appArgc, appArgv);
+    // Expanding a reference f(n) logs two debug lines; they are not this
+    // tool's output.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+
+    GraphWidget graph;
+    RenderStatus status = setUpGraph(graph, options);
+    if (status.code == ExitOk)
+        status = writePicture(graph, options);
+    err << status.message;
+    return status.code;
+}
