@@ -2,6 +2,7 @@
 
 #include "model/function.h"
 
+#include <QLine>
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
@@ -217,32 +218,84 @@ void GraphWidget::paintGraph(QPainter &p)
     drawCurves(p);
 }
 
+namespace {
+
+// Segments of one curve on their way to the painter, in their order. Runs of
+// solid segments go out as one drawLines call, which draws each line exactly as
+// its own drawLine would; each dotted segment is drawn on its own, so that it
+// starts its dot pattern afresh; and the pen changes only between the two kinds.
+class SegmentBatch
+{
+public:
+    SegmentBatch(QPainter &painter, const QColor &color)
+        : p(painter)
+        , solidPen(color, 0, Qt::SolidLine)
+        , dotPen(color, 0, Qt::DotLine)
+    {
+        p.setPen(solidPen);
+    }
+    SegmentBatch(const SegmentBatch &) = delete;
+    SegmentBatch &operator=(const SegmentBatch &) = delete;
+    ~SegmentBatch() { flush(); }
+
+    void solid(const QPoint &a, const QPoint &b)
+    {
+        if (dotPenSet) {
+            p.setPen(solidPen);
+            dotPenSet = false;
+        }
+        if (count == kCapacity)
+            flush();
+        lines[count++] = QLine(a, b);
+    }
+    void dotted(const QPoint &a, const QPoint &b)
+    {
+        flush();
+        if (!dotPenSet) {
+            p.setPen(dotPen);
+            dotPenSet = true;
+        }
+        p.drawLine(a, b);
+    }
+
+private:
+    void flush()
+    {
+        if (count)
+            p.drawLines(lines, count);
+        count = 0;
+    }
+
+    static constexpr int kCapacity = 256; // a whole curve of the usual plot at step 1
+    QPainter &p;
+    const QPen solidPen;
+    const QPen dotPen;
+    bool dotPenSet = false;
+    QLine lines[kCapacity];
+    int count = 0;
+};
+
+} // namespace
+
 // Joins the samples of every enabled function. A segment is drawn solid when
 // either end lies within the band of the window plus one step; otherwise it is
 // dotted at step 1 (an asymptote) and left out at larger steps.
 void GraphWidget::drawCurves(QPainter &p)
 {
-    QPoint pos;
-    auto segment = [&](const QPoint &target, bool inside, bool dotted, const QPen &solidPen,
-                       const QPen &dotPen) {
-        if (inside) {
-            p.drawLine(pos, target);
-        } else if (dotted) {
-            p.setPen(dotPen);
-            p.drawLine(pos, target);
-            p.setPen(solidPen);
-        }
-        pos = target;
-    };
-
     for (activeFunction = functions; activeFunction;
          activeFunction = activeFunction->getNextFunction()) {
         const Function *f = activeFunction;
         if (f->getString().isEmpty() || !f->getEnabled())
             continue;
-        const QPen solidPen(f->getColor(), 0, Qt::SolidLine);
-        const QPen dotPen(f->getColor(), 0, Qt::DotLine);
-        p.setPen(solidPen);
+        SegmentBatch batch(p, f->getColor());
+        QPoint pos;
+        auto segment = [&](const QPoint &target, bool inside, bool dotted) {
+            if (inside)
+                batch.solid(pos, target);
+            else if (dotted)
+                batch.dotted(pos, target);
+            pos = target;
+        };
 
         if (f->getIndepVariable() == 'x') {
             const int step = std::max(xStep, 1);
@@ -257,7 +310,7 @@ void GraphWidget::drawCurves(QPainter &p)
                 const float v = narrow(f->evaluate(double(x)));
                 const QPoint target(toPixel(c),
                                     toPixel(float(pixYMax) - (v - yMin) / yUnitsPerPixel));
-                segment(target, inBand(old_graph_y) || inBand(v), step == 1, solidPen, dotPen);
+                segment(target, inBand(old_graph_y) || inBand(v), step == 1);
                 old_graph_y = v;
             }
         } else {
@@ -273,7 +326,7 @@ void GraphWidget::drawCurves(QPainter &p)
                 const float v = narrow(f->evaluate(double(y)));
                 const QPoint target(toPixel((v - xMin) / xUnitsPerPixel),
                                     toPixel(float(pixYMax) - r));
-                segment(target, inBand(old_graph_x) || inBand(v), step == 1, solidPen, dotPen);
+                segment(target, inBand(old_graph_x) || inBand(v), step == 1);
                 old_graph_x = v;
             }
         }

@@ -5,14 +5,12 @@
 #include <QList>
 #include <QPointer>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 
-// Answers the modal dialogs that a call under test opens, in order: each modal
-// widget that becomes visible after the script was made is handed to the next
-// step, once. A modal widget that no step expects is rejected and counted, so
-// a test fails instead of hanging. Steps must not run modal loops themselves.
+// Answers the modal dialogs that a call under test opens, in order, each once.
+// A modal widget that no step expects is rejected and counted, so a test fails
+// instead of hanging. Steps must not run modal loops themselves.
 class ModalScript final
 {
 public:
@@ -21,14 +19,11 @@ public:
     explicit ModalScript(QList<Step> steps = {})
         : steps(std::move(steps))
     {
-        if (QWidget *w = QApplication::activeModalWidget())
-            seen.append(w);
-        timer.setInterval(0);
+        seen.append(QApplication::activeModalWidget()); // already up: not ours to answer
         QObject::connect(&timer, &QTimer::timeout, &timer, [this] { poll(); });
-        timer.start();
+        timer.start(0);
     }
 
-    int remainingSteps() const { return int(steps.size()); }
     int unexpectedCount() const { return unexpected; }
 
 private:
@@ -38,20 +33,17 @@ private:
         if (!w || !w->isVisible() || seen.contains(w))
             return;
         seen.append(w);
-        if (steps.isEmpty()) {
-            ++unexpected;
-            if (auto *d = qobject_cast<QDialog *>(w))
-                d->reject();
-            else
-                w->close();
-            return;
-        }
-        steps.takeFirst()(w);
+        if (!steps.isEmpty())
+            return steps.takeFirst()(w);
+        ++unexpected;
+        if (auto *d = qobject_cast<QDialog *>(w))
+            d->reject();
+        else
+            w->close();
     }
 
     QList<Step> steps;
     QTimer timer;
-    QList<QPointer<QWidget>>
-        seen; // dead ones turn null, so a new dialog at a reused address counts
+    QList<QPointer<QWidget>> seen; // dead ones turn null: a new dialog at a reused address counts
     int unexpected = 0;
 };

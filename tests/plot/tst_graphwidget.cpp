@@ -11,6 +11,7 @@
 #include <memory>
 
 using Pixels = QList<int>;
+using Points = QList<QPoint>;
 
 namespace {
 
@@ -46,334 +47,312 @@ Pixels found(const QImage &img, int line, QRgb c, bool vertical = false)
 class tst_GraphWidget : public QObject
 {
     Q_OBJECT
+
 private slots:
     void initTestCase()
     {
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         QApplication::setPalette(QApplication::style()->standardPalette());
     }
-    void frame_data();
-    void frame();
-    void boundsWrittenBackOnce();
-    void boundText_data();
-    void boundText();
-    void zoom_data();
-    void zoom();
-    void curve_data();
-    void curve();
-    void asymptote_data();
-    void asymptote();
-    void hostileSettings_data();
-    void hostileSettings();
-    void registry();
-};
 
-void tst_GraphWidget::frame_data()
-{
-    QTest::addColumn<QString>("bounds");
-    QTest::addColumn<bool>("gridOn");
-    QTest::addColumn<Pixels>("gridColumns"); // along row 50
-    QTest::addColumn<Pixels>("axisColumns");
-    QTest::addColumn<Pixels>("gridRows"); // along column 50
-    const Pixels rows{0,   10,  21,  32,  43,  54,  64,  75,  86, 97,
-                      118, 129, 140, 151, 162, 172, 183, 194, 205};
-    // clang-format off
-    QTest::newRow("standard") << "-10 10 -10 10" << true
-        << Pixels{0, 11, 23, 34, 46, 58, 69, 81, 92, 104, 127, 139, 150, 162, 174, 185, 197, 208, 220}
-        << Pixels{116} << rows;
-    QTest::newRow("yAxisOffWidget") << "5 15 -10 10" << true
-        << Pixels{0, 23, 46, 69, 92, 116, 139, 162, 185, 208} << Pixels{} << rows;
-    QTest::newRow("gridOff") << "-10 10 -10 10" << false << Pixels{} << Pixels{116} << Pixels{};
-    // clang-format on
-}
+    void frame_data()
+    {
+        QTest::addColumn<QString>("bounds");
+        QTest::addColumn<bool>("gridOn");
+        QTest::addColumn<Pixels>("gridColumns"); // along row 50
+        QTest::addColumn<Pixels>("axisColumns");
+        QTest::addColumn<Pixels>("gridRows"); // along column 50
+        const Pixels rows{0,   10,  21,  32,  43,  54,  64,  75,  86, 97,
+                          118, 129, 140, 151, 162, 172, 183, 194, 205};
+        // clang-format off
+        QTest::newRow("standard") << "-10 10 -10 10" << true
+            << Pixels{0, 11, 23, 34, 46, 58, 69, 81, 92, 104, 127, 139, 150, 162, 174, 185, 197, 208, 220}
+            << Pixels{116} << rows;
+        QTest::newRow("yAxisOffWidget") << "5 15 -10 10" << true
+            << Pixels{0, 23, 46, 69, 92, 116, 139, 162, 185, 208} << Pixels{} << rows;
+        QTest::newRow("gridOff") << "-10 10 -10 10" << false << Pixels{} << Pixels{116} << Pixels{};
+        // clang-format on
+    }
 
-void tst_GraphWidget::frame()
-{
-    QFETCH(QString, bounds);
-    QFETCH(bool, gridOn);
-    auto w = makeWidget(bounds);
-    if (!gridOn)
-        w->toggle_grid();
-    const QImage img = w->grab().toImage(); // the first paint draws
-    QCOMPARE(w->getRedrawCount(), 1);
-    QCOMPARE(img.size(), QSize(232, 216));
-    QTEST(found(img, 50, grid), "gridColumns");
-    QTEST(found(img, 50, axis), "axisColumns");
-    QTEST(found(img, 50, grid, true), "gridRows");
-    QCOMPARE(found(img, 50, axis, true), Pixels{108});
-    QCOMPARE(img.pixel(1, 1), qRgb(255, 255, 255));
-}
+    void frame()
+    {
+        QFETCH(QString, bounds);
+        QFETCH(bool, gridOn);
+        auto w = makeWidget(bounds);
+        if (!gridOn)
+            w->toggle_grid();
+        const QImage img = w->grab().toImage(); // the first paint draws
+        QCOMPARE(w->getRedrawCount(), 1);
+        QCOMPARE(img.size(), QSize(232, 216));
+        QTEST(found(img, 50, grid), "gridColumns");
+        QTEST(found(img, 50, axis), "axisColumns");
+        QTEST(found(img, 50, grid, true), "gridRows");
+        QCOMPARE(found(img, 50, axis, true), Pixels{108});
+        QCOMPARE(img.pixel(1, 1), qRgb(255, 255, 255));
+    }
 
-void tst_GraphWidget::boundsWrittenBackOnce()
-{
     // Wired as the main window does it: the texts come back into the bound
     // slots, and the fourth change redraws from within the redraw.
-    auto w = makeWidget();
-    QStringList events;
-    connect(w.get(), &GraphWidget::panning, w.get(), [&](bool on) { events << (on ? "(" : ")"); });
-    int changes = 0;
-    auto field = [&](void (GraphWidget::*slot)(const QString &)) {
-        return [&, slot](const QString &t) {
-            events << t;
-            (w.get()->*slot)(t);
-            if (++changes % 4 == 0)
-                w->drawGraphSlot();
+    void boundsWrittenBackOnce()
+    {
+        auto w = makeWidget();
+        QStringList events;
+        connect(w.get(), &GraphWidget::panning, w.get(),
+                [&](bool on) { events << (on ? "(" : ")"); });
+        int changes = 0;
+        auto field = [&](void (GraphWidget::*slot)(const QString &)) {
+            return [&, slot](const QString &t) {
+                events << t;
+                (w.get()->*slot)(t);
+                if (++changes % 4 == 0)
+                    w->drawGraphSlot();
+            };
         };
-    };
-    connect(w.get(), &GraphWidget::x_min_changed, w.get(), field(&GraphWidget::change_x_min));
-    connect(w.get(), &GraphWidget::x_max_changed, w.get(), field(&GraphWidget::change_x_max));
-    connect(w.get(), &GraphWidget::y_min_changed, w.get(), field(&GraphWidget::change_y_min));
-    connect(w.get(), &GraphWidget::y_max_changed, w.get(), field(&GraphWidget::change_y_max));
-    const QStringList written{"(", "-10", "10", "-10", "10", ")"};
-    w->addFunction(0, "5", 'x', Qt::red);
-    QCOMPARE(events, QStringList());
+        connect(w.get(), &GraphWidget::x_min_changed, w.get(), field(&GraphWidget::change_x_min));
+        connect(w.get(), &GraphWidget::x_max_changed, w.get(), field(&GraphWidget::change_x_max));
+        connect(w.get(), &GraphWidget::y_min_changed, w.get(), field(&GraphWidget::change_y_min));
+        connect(w.get(), &GraphWidget::y_max_changed, w.get(), field(&GraphWidget::change_y_max));
+        const QStringList written{"(", "-10", "10", "-10", "10", ")"};
+        w->addFunction(0, "5", 'x', Qt::red);
+        QCOMPARE(events, QStringList());
 
-    QTest::failOnWarning(QRegularExpression(".*"));
-    w->drawGraph();
-    QCOMPARE(events, written);
-    QCOMPARE(w->getRedrawCount(), 2);
-    QCOMPARE(found(w->picture(), 54, red).size(), 232);
-    QCOMPARE(found(w->picture(), 108, axis).size(), 232);
-    w->drawGraph();
-    QCOMPARE(events, written);
-    events.clear();
-    w->change_x_min("3");
-    w->zoom_std_slot();
-    QCOMPARE(events, written);
-    QCOMPARE(w->getXMin(), -10.0f);
-}
-
-void tst_GraphWidget::boundText_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<float>("value");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("sixDigits") << "-pi()" << -3.1415927f << "-3.14159";
-    QTest::newRow("twoThirds") << "2/3" << 0.6666667f << "0.666667";
-    QTest::newRow("exponent") << "1E-7" << 1e-7f << "1e-07";
-    QTest::newRow("expression") << "2*pi()" << 6.2831855f << "6.28319";
-    QTest::newRow("loneMinus") << "-" << 0.0f << "0";
-    QTest::newRow("piNotRewritten") << "pi" << 0.0f << "0";
-}
-
-void tst_GraphWidget::boundText()
-{
-    QFETCH(QString, typed);
-    auto w = makeWidget();
-    w->change_x_min(typed);
-    QTEST(w->getXMin(), "value");
-    QSignalSpy spy(w.get(), &GraphWidget::x_min_changed);
-    w->showBounds();
-    QTEST(spy.value(0).value(0).toString(), "shown");
-}
-
-void tst_GraphWidget::zoom_data()
-{
-    QTest::addColumn<QString>("bounds");
-    QTest::addColumn<Pixels>("slider"); // successive positions in one drag
-    QTest::addColumn<QList<float>>("expected");
-    // clang-format off
-    QTest::newRow("in75") << "-10 10 -10 10" << Pixels{75} << QList<float>{-5, 5, -5, 5};
-    QTest::newRow("backToCentre") << "-10 10 -10 10" << Pixels{75, 50} << QList<float>{-5, 5, -5, 5};
-    QTest::newRow("onTo25") << "-10 10 -10 10" << Pixels{75, 50, 25} << QList<float>{-15, 15, -15, 15};
-    QTest::newRow("out0") << "-10 10 -10 10" << Pixels{0} << QList<float>{-20, 20, -20, 20};
-    QTest::newRow("in99") << "-10 10 -10 10" << Pixels{99} << QList<float>{-0.2f, 0.2f, -0.2f, 0.2f};
-    QTest::newRow("yBoundsCross") << "-10 10 -1 1" << Pixels{75} << QList<float>{-5, 5, 4, -4};
-    // clang-format on
-}
-
-void tst_GraphWidget::zoom()
-{
-    QFETCH(QString, bounds);
-    QFETCH(Pixels, slider);
-    QFETCH(QList<float>, expected);
-    auto w = makeWidget(bounds);
-    for (int v : slider)
-        w->change_zoom(v);
-    QCOMPARE(w->getRedrawCount(), slider.size());
-    const QList<float> got{w->getXMin(), w->getXMax(), w->getYMin(), w->getYMax()};
-    for (int i = 0; i < 4; ++i)
-        QVERIFY2(qAbs(got[i] - expected[i]) < 1e-5f, qPrintable(QString::number(got[i])));
-}
-
-void tst_GraphWidget::curve_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<char>("var");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<QList<QPoint>>("on"); // red pixels; none anywhere when empty
-    QTest::addColumn<QList<QPoint>>("off");
-    // y = 5 maps to row 216 - 15 / (20/216) = 54; x = 3 to column 13 / (20/232) = 150.8.
-    // clang-format off
-    QTest::newRow("constantOfX") << "5" << 'x' << true << 4 << QList<QPoint>{{0, 54}, {117, 54}, {231, 54}}
-                                 << QList<QPoint>{{117, 53}, {117, 55}};
-    QTest::newRow("diagonal") << "x" << 'x' << true << 1 << QList<QPoint>{{116, 108}, {58, 162}}
-                              << QList<QPoint>{{58, 54}};
-    QTest::newRow("constantOfY") << "3" << 'y' << true << 4 << QList<QPoint>{{150, 0}, {150, 100}, {150, 215}}
-                                 << QList<QPoint>{{149, 100}, {151, 100}};
-    QTest::newRow("parabolaOfY") << "y^2/10" << 'y' << true << 1 << QList<QPoint>{{116, 108}, {144, 54}}
-                                 << QList<QPoint>{{105, 0}};
-    QTest::newRow("failsToCompile") << "2x" << 'x' << true << 4 << QList<QPoint>{{0, 108}, {231, 108}}
-                                    << QList<QPoint>{};
-    QTest::newRow("disabled") << "x" << 'x' << false << 4 << QList<QPoint>{} << QList<QPoint>{};
-    QTest::newRow("emptyText") << "" << 'x' << true << 4 << QList<QPoint>{} << QList<QPoint>{};
-    // clang-format on
-}
-
-void tst_GraphWidget::curve()
-{
-    QFETCH(QString, text);
-    QFETCH(char, var);
-    QFETCH(bool, enabled);
-    QFETCH(int, step);
-    QFETCH(QList<QPoint>, on);
-    QFETCH(QList<QPoint>, off);
-    auto w = makeWidget();
-    w->setXStep(step);
-    w->setYStep(step);
-    w->addFunction(0, text, var, Qt::red);
-    w->setFunctionEnabled(0, enabled);
-    w->drawGraph();
-    QCOMPARE(w->getActiveFunction(), nullptr);
-    const QImage &img = w->picture();
-    for (QPoint p : on)
-        QVERIFY2(img.pixel(p) == red, qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
-    for (QPoint p : off)
-        QVERIFY2(img.pixel(p) != red, qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
-    if (on.isEmpty()) {
-        for (int y = 0; y < img.height(); ++y)
-            QVERIFY(found(img, y, red).isEmpty());
+        QTest::failOnWarning(QRegularExpression(".*"));
+        w->drawGraph();
+        QCOMPARE(events, written);
+        QCOMPARE(w->getRedrawCount(), 2);
+        QCOMPARE(found(w->picture(), 54, red).size(), 232);
+        QCOMPARE(found(w->picture(), 108, axis).size(), 232);
+        w->drawGraph();
+        QCOMPARE(events, written);
+        events.clear();
+        w->change_x_min("3");
+        w->zoom_std_slot();
+        QCOMPARE(events, written);
+        QCOMPARE(w->getXMin(), -10.0f);
     }
-}
 
-void tst_GraphWidget::asymptote_data()
-{
-    QTest::addColumn<QString>("bounds");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<bool>("dotted"); // else a gap
-    QTest::newRow("standardStep1") << "-10 10 -10 10" << 1 << true;
-    QTest::newRow("flatStep1") << "-10 10 -1 1" << 1 << true;
-    QTest::newRow("flatStep4") << "-10 10 -1 1" << 4 << false;
-}
+    void boundText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("expressionSixDigits") << "2*pi()" << 6.2831855f << "6.28319";
+        QTest::newRow("exponent") << "1E-7" << 1e-7f << "1e-07";
+        QTest::newRow("loneMinus") << "-" << 0.0f << "0";
+        QTest::newRow("piNotRewritten") << "pi" << 0.0f << "0";
+    }
 
-void tst_GraphWidget::asymptote()
-{
-    QFETCH(QString, bounds);
-    QFETCH(int, step);
-    QFETCH(bool, dotted);
-    auto w = makeWidget(bounds);
-    w->setXStep(step);
-    w->addFunction(0, "tan(x)", 'x', Qt::red);
-    w->drawGraph();
-    // x = pi/2 lies between columns 134 and 135: count rows with a red pixel there.
-    int rowsHit = 0;
-    for (int y = 30; y < 180; ++y)
-        rowsHit += !found(w->picture().copy(133, y, 4, 1), 0, red).isEmpty();
-    if (dotted)
-        QVERIFY2(rowsHit > 150 / 4 && rowsHit < 150 * 3 / 4, qPrintable(QString::number(rowsHit)));
-    else
-        QCOMPARE(rowsHit, 0);
-}
+    void boundText()
+    {
+        QFETCH(QString, typed);
+        auto w = makeWidget();
+        w->change_x_min(typed);
+        QTEST(w->getXMin(), "value");
+        QSignalSpy spy(w.get(), &GraphWidget::x_min_changed);
+        w->showBounds();
+        QTEST(spy.value(0).value(0).toString(), "shown");
+    }
 
-void tst_GraphWidget::hostileSettings_data()
-{
-    QTest::addColumn<QString>("bounds");
-    QTest::addColumn<QString>("spacing");
-    QTest::addColumn<QString>("function");
-    QTest::addColumn<int>("gridColumns"); // along row 50; -1: not checked
-    // clang-format off
-    QTest::newRow("spacingZero") << "-10 10 -10 10" << "0" << "x" << 0;
-    QTest::newRow("spacingNegative") << "-10 10 -10 10" << "-1" << "x" << 0;
-    QTest::newRow("spacingTiny") << "-10 10 -10 10" << "1E-30" << "x" << 0;
-    QTest::newRow("spacingHuge") << "-10 10 -10 10" << "1E30" << "x" << 0; // only 0, under the axis
-    QTest::newRow("farFromZero") << "1000000 1000010 -10 10" << "1" << "x" << 10;
-    QTest::newRow("boundsHuge") << "-1E30 1E30 -1E30 1E30" << "1" << "x^3" << 0;
-    QTest::newRow("boundsEqual") << "5 5 5 5" << "1" << "x" << 0;
-    QTest::newRow("boundsReversed") << "10 -10 10 -10" << "1" << "tan(x)" << 0;
-    QTest::newRow("boundsNotFinite") << "-1/0 1/0 0/0 1" << "1" << "x" << 0;
-    QTest::newRow("notANumber") << "-10 10 -10 10" << "1" << "sqrt(x)+ln(x)" << -1;
-    QTest::newRow("infinite") << "-10 10 -10 10" << "1" << "1/(x-x)" << -1;
-    // clang-format on
-}
+    void zoom_data()
+    {
+        QTest::addColumn<QString>("bounds");
+        QTest::addColumn<Pixels>("slider"); // successive positions in one drag
+        QTest::addColumn<QList<float>>("expected");
+        const QString standard = QStringLiteral("-10 10 -10 10");
+        QTest::newRow("in75BackToCentre")
+            << standard << Pixels{75, 50} << QList<float>{-5, 5, -5, 5};
+        QTest::newRow("onTo25") << standard << Pixels{75, 50, 25} << QList<float>{-15, 15, -15, 15};
+        QTest::newRow("out0") << standard << Pixels{0} << QList<float>{-20, 20, -20, 20};
+        QTest::newRow("in99") << standard << Pixels{99} << QList<float>{-0.2f, 0.2f, -0.2f, 0.2f};
+        QTest::newRow("yBoundsCross") << "-10 10 -1 1" << Pixels{75} << QList<float>{-5, 5, 4, -4};
+    }
 
-void tst_GraphWidget::hostileSettings()
-{
-    QFETCH(QString, bounds);
-    QFETCH(QString, spacing);
-    QFETCH(QString, function);
-    QFETCH(int, gridColumns);
-    for (int step : {1, 4, 0}) {
+    void zoom()
+    {
+        QFETCH(QString, bounds);
+        QFETCH(Pixels, slider);
+        QFETCH(QList<float>, expected);
         auto w = makeWidget(bounds);
-        w->change_grid_x(spacing);
-        w->change_grid_y(spacing);
+        for (int v : slider)
+            w->change_zoom(v);
+        QCOMPARE(w->getRedrawCount(), slider.size());
+        const QList<float> got{w->getXMin(), w->getXMax(), w->getYMin(), w->getYMax()};
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(qAbs(got[i] - expected[i]) < 1e-5f, qPrintable(QString::number(got[i])));
+    }
+
+    void curve_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<char>("var");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<Points>("on"); // red pixels; none anywhere when empty
+        QTest::addColumn<Points>("off");
+        // y = 5 maps to row 216 - 15 / (20/216) = 54.
+        // clang-format off
+        QTest::newRow("constantOfX") << "5" << 'x' << true << 4 << Points{{0, 54}, {117, 54}, {231, 54}}
+                                     << Points{{117, 53}, {117, 55}};
+        QTest::newRow("diagonal") << "x" << 'x' << true << 1 << Points{{116, 108}, {58, 162}} << Points{{58, 54}};
+        QTest::newRow("parabolaOfY") << "y^2/10" << 'y' << true << 1 << Points{{116, 108}, {144, 54}}
+                                     << Points{{105, 0}};
+        QTest::newRow("failsToCompile") << "2x" << 'x' << true << 4 << Points{{0, 108}, {231, 108}} << Points{};
+        QTest::newRow("disabled") << "x" << 'x' << false << 4 << Points{} << Points{};
+        QTest::newRow("emptyText") << "" << 'x' << true << 4 << Points{} << Points{};
+        // clang-format on
+    }
+
+    void curve()
+    {
+        QFETCH(QString, text);
+        QFETCH(char, var);
+        QFETCH(bool, enabled);
+        QFETCH(int, step);
+        QFETCH(Points, on);
+        QFETCH(Points, off);
+        auto w = makeWidget();
         w->setXStep(step);
         w->setYStep(step);
-        w->addFunction(0, function, 'x', Qt::red);
-        w->addFunction(1, QString(function).replace('x', 'y'), 'y', Qt::blue);
+        w->addFunction(0, text, var, Qt::red)->setEnabled(enabled);
         w->drawGraph();
-        QCOMPARE(w->picture().size(), QSize(232, 216));
-        if (gridColumns >= 0)
-            QCOMPARE(found(w->picture(), 50, grid).size(), gridColumns);
+        QCOMPARE(w->getActiveFunction(), nullptr);
+        const QImage &img = w->picture();
+        for (QPoint p : on)
+            QVERIFY2(img.pixel(p) == red, qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
+        for (QPoint p : off)
+            QVERIFY2(img.pixel(p) != red, qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
+        for (int y = 0; on.isEmpty() && y < img.height(); ++y)
+            QVERIFY(found(img, y, red).isEmpty());
     }
-}
 
-void tst_GraphWidget::registry()
-{
-    auto w = makeWidget();
-    // An empty list: lookups fail, accessors read neutral values and change nothing.
-    w->setFunctionColor(0, Qt::red);
-    w->setActiveFunctionString("x");
-    w->deleteFunctionFBoxIndex(0);
-    QCOMPARE(w->getFunctionString(0), QString());
-    QVERIFY(!w->getFunctionColor(0).isValid());
-    QCOMPARE(w->getFunctionFBoxIndex(0), -1);
-
-    QSignalSpy removed(w.get(), qOverload<int>(&GraphWidget::functionRemoved));
-    for (int id = 0; id < 3; ++id) {
-        w->addFunction(w->getNumberOfFunctions(), "x", 'x', QColor(id, 0, 0));
-        w->setFunctionFBoxIndex(id, id);
+    void asymptote_data()
+    {
+        QTest::addColumn<QString>("bounds");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<bool>("dotted"); // else a gap
+        QTest::newRow("standardStep1") << "-10 10 -10 10" << 1 << true;
+        QTest::newRow("flatStep1") << "-10 10 -1 1" << 1 << true;
+        QTest::newRow("flatStep4") << "-10 10 -1 1" << 4 << false;
     }
-    w->setFunctionIndepVariable(2, 'y');
-    QCOMPARE(w->getFunctionDepVariable(0), 'Y');
-    QCOMPARE(w->getFunctionDepVariable(2), 'X');
-    QVERIFY(!w->setActiveFunction(9));
-    QCOMPARE(w->getActiveFunction()->getId(), 2); // absent ids land on the last record
-    QCOMPARE(w->getFunctionColor(9), QColor(2, 0, 0));
-    QCOMPARE(w->findFunctionFBoxIndex(7), -1);
 
-    auto ids = [&] {
-        Pixels list;
-        for (Function *f = w->getFunctions(); f; f = f->getNextFunction())
-            list << f->getId();
-        return list;
-    };
-    w->deleteFunctionFBoxIndex(7);
-    w->deleteFunctionFBoxIndex(1);
-    QCOMPARE(ids(), (Pixels{0, 2}));
-    QCOMPARE(removed.size(), 1);
-    QCOMPARE(w->getNumberOfFunctions(), 3);
+    void asymptote()
+    {
+        QFETCH(QString, bounds);
+        QFETCH(int, step);
+        QFETCH(bool, dotted);
+        auto w = makeWidget(bounds);
+        w->setXStep(step);
+        w->addFunction(0, "tan(x)", 'x', Qt::red);
+        w->drawGraph();
+        // x = pi/2 lies between columns 134 and 135: count rows with a red pixel there.
+        int rowsHit = 0;
+        for (int y = 30; y < 180; ++y)
+            rowsHit += !found(w->picture().copy(133, y, 4, 1), 0, red).isEmpty();
+        if (dotted)
+            QVERIFY2(rowsHit > 150 / 4 && rowsHit < 150 * 3 / 4,
+                     qPrintable(QString::number(rowsHit)));
+        else
+            QCOMPARE(rowsHit, 0);
+    }
 
-    // Deleting the first record: its successor leads, and a record created while
-    // the deleted one led still finds the others.
-    w->deleteFunctionFBoxIndex(0);
-    QCOMPARE(w->getFunctions()->getPrevFunction(), nullptr);
-    w->addFunction(w->getNumberOfFunctions(), "x+3", 'x', Qt::red);
-    QCOMPARE(ids(), (Pixels{2, 3}));
-    w->setFunctionIndepVariable(2, 'x');
-    w->setFunctionString(2, "f(3)*2");
-    QCOMPARE(w->getActiveFunction()->evaluate(1.0), 8.0);
+    // Nothing here may hang, crash or trip the sanitizers.
+    void hostileSettings_data()
+    {
+        QTest::addColumn<QString>("bounds");
+        QTest::addColumn<QString>("spacing");
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<int>("gridColumns"); // along row 50; -1: not checked
+        // clang-format off
+        QTest::newRow("spacingZero") << "-10 10 -10 10" << "0" << "x" << 0;
+        QTest::newRow("spacingNegative") << "-10 10 -10 10" << "-1" << "x" << 0;
+        QTest::newRow("spacingTiny") << "-10 10 -10 10" << "1E-30" << "x" << 0;
+        QTest::newRow("spacingHuge") << "-10 10 -10 10" << "1E30" << "x" << 0; // only 0, under the axis
+        QTest::newRow("farFromZero") << "1000000 1000010 -10 10" << "1" << "x" << 10;
+        QTest::newRow("boundsHuge") << "-1E30 1E30 -1E30 1E30" << "1" << "x^3" << 0;
+        QTest::newRow("boundsEqual") << "5 5 5 5" << "1" << "x" << 0;
+        QTest::newRow("boundsReversed") << "10 -10 10 -10" << "1" << "tan(x)" << 0;
+        QTest::newRow("boundsNotFinite") << "-1/0 1/0 0/0 1" << "1" << "x" << 0;
+        QTest::newRow("notANumber") << "-10 10 -10 10" << "1" << "sqrt(x)+ln(x)" << -1;
+        QTest::newRow("infinite") << "-10 10 -10 10" << "1" << "1/(x-x)" << -1;
+        // clang-format on
+    }
 
-    w->setFunctionFBoxIndex(3, 1);
-    w->deleteFunctionFBoxIndex(2);
-    w->deleteFunctionFBoxIndex(1);
-    QCOMPARE(w->getFunctions(), nullptr);
-    QCOMPARE(w->getNumberOfFunctions(), 0);
-    // A record still in the list is unlinked before it is freed.
-    w->removeFunction(w->addFunction(0, "x", 'x', Qt::red));
-    QCOMPARE(w->getFunctions(), nullptr);
-    w->addFunction(0, "x", 'x', Qt::red); // left for the destructor
-}
+    void hostileSettings()
+    {
+        QFETCH(QString, bounds);
+        QFETCH(QString, spacing);
+        QFETCH(QString, function);
+        QFETCH(int, gridColumns);
+        for (int step : {1, 4, 0}) {
+            auto w = makeWidget(bounds);
+            w->change_grid_x(spacing);
+            w->change_grid_y(spacing);
+            w->setXStep(step);
+            w->setYStep(step);
+            w->addFunction(0, function, 'x', Qt::red);
+            w->addFunction(1, QString(function).replace('x', 'y'), 'y', Qt::blue);
+            w->drawGraph();
+            QCOMPARE(w->picture().size(), QSize(232, 216));
+            if (gridColumns >= 0)
+                QCOMPARE(found(w->picture(), 50, grid).size(), gridColumns);
+        }
+    }
+
+    void registry()
+    {
+        auto w = makeWidget();
+        // An empty list: lookups fail, accessors read neutral values and change nothing.
+        w->setFunctionColor(0, Qt::red);
+        w->setActiveFunctionString("x");
+        w->deleteFunctionFBoxIndex(0);
+        QCOMPARE(w->getFunctionString(0), QString());
+        QVERIFY(!w->getFunctionColor(0).isValid());
+        QCOMPARE(w->getFunctionFBoxIndex(0), -1);
+
+        QSignalSpy removed(w.get(), qOverload<int>(&GraphWidget::functionRemoved));
+        for (int id = 0; id < 3; ++id)
+            w->addFunction(w->getNumberOfFunctions(), "x", 'x', QColor(id, 0, 0))->setFBoxIndex(id);
+        w->setFunctionIndepVariable(2, 'y');
+        QCOMPARE(w->getFunctionDepVariable(0), 'Y');
+        QCOMPARE(w->getFunctionDepVariable(2), 'X');
+        QVERIFY(!w->setActiveFunction(9));
+        QCOMPARE(w->getActiveFunction()->getId(), 2); // absent ids land on the last record
+        QCOMPARE(w->getFunctionColor(9), QColor(2, 0, 0));
+        QCOMPARE(w->findFunctionFBoxIndex(7), -1);
+
+        auto ids = [&] {
+            Pixels list;
+            for (Function *f = w->getFunctions(); f; f = f->getNextFunction())
+                list << f->getId();
+            return list;
+        };
+        w->deleteFunctionFBoxIndex(7);
+        w->deleteFunctionFBoxIndex(1);
+        QCOMPARE(ids(), (Pixels{0, 2}));
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(w->getNumberOfFunctions(), 3);
+
+        // Deleting the first record: its successor leads, and a record created while
+        // the deleted one led still finds the others.
+        w->deleteFunctionFBoxIndex(0);
+        QCOMPARE(w->getFunctions()->getPrevFunction(), nullptr);
+        w->addFunction(w->getNumberOfFunctions(), "x+3", 'x', Qt::red);
+        QCOMPARE(ids(), (Pixels{2, 3}));
+        w->setFunctionIndepVariable(2, 'x');
+        w->setFunctionString(2, "f(3)*2");
+        QCOMPARE(w->getActiveFunction()->evaluate(1.0), 8.0);
+
+        w->setFunctionFBoxIndex(3, 1);
+        w->deleteFunctionFBoxIndex(2);
+        w->deleteFunctionFBoxIndex(1);
+        QCOMPARE(w->getFunctions(), nullptr);
+        QCOMPARE(w->getNumberOfFunctions(), 0);
+        // A record still in the list is unlinked before it is freed.
+        w->removeFunction(w->addFunction(0, "x", 'x', Qt::red));
+        QCOMPARE(w->getFunctions(), nullptr);
+        w->addFunction(0, "x", 'x', Qt::red); // left for the destructor
+    }
+};
 
 QTEST_MAIN(tst_GraphWidget)
 #include "tst_graphwidget.moc"

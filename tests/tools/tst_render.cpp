@@ -108,232 +108,16 @@ void applyWindowOptions(GraphWidget &g, const QStringList &a)
     }
 }
 
-QImage rgb32(const QImage &img)
+// The strokes of the groups that draw lines, and the view box. The plot draws a
+// curve segment by segment, one polyline each, so curves are told apart by the
+// stroke of their groups.
+QSet<QString> svgStrokes(const QString &path, QString &viewBox)
 {
-    return img.convertToFormat(QImage::Format_RGB32);
-}
-
-} // namespace
-
-class tst_Render : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
-    void sameAsWindow_data();
-    void sameAsWindow();
-    void sameAsMainWindow();
-    void sizeOption();
-    void runsWithoutDisplaySetting();
-    void errors_data();
-    void errors();
-    void svg_data();
-    void svg();
-
-private:
-    QTemporaryDir dir;
-    QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
-};
-
-void tst_Render::sameAsWindow_data()
-{
-    QTest::addColumn<QStringList>("window");
-    QTest::addColumn<QStringList>("functions");
-    QTest::addColumn<bool>("viaSet");
-
-    QTest::newRow("defaultEmpty") << QStringList() << QStringList() << false;
-    QTest::newRow("functionOfXAndOfY")
-        << QStringList() << QStringList{"x|d00000|3*sin(x)", "y|0000d0|y^2/4-5"} << false;
-    QTest::newRow("boundExpressionsGridAndStepOne")
-        << QStringList{"--bounds", "-2*pi()", "2*pi()", "-3", "3", "--grid",
-                       "pi()/2",   "0.5",     "--step", "1",  "1"}
-        << QStringList{"x|008000|tan(x)", "y|c000c0|2*cos(y)"} << false;
-    QTest::newRow("noGridOddStepsOffOrigin")
-        << QStringList{"--bounds", "5", "15", "-8", "8", "--no-grid", "--step", "3", "2"}
-        << QStringList{"x|000000|x^2/4-6", "y|d07000|y+10"} << false;
-    QTest::newRow("rewritesAndReference")
-        << QStringList() << QStringList{"x|0000d0|x**2/10", "x|d00000|f(0)-2*pi"} << false;
-    QTest::newRow("setFileWithDisabledFunction")
-        << QStringList() << QStringList{"x|d00000|x/2", "!x|00ff00|-x", "y|0000d0|sin(y)*4"}
-        << true;
-}
-
-// At the window's plot size the tool's PNG is the plot widget's picture exactly.
-void tst_Render::sameAsWindow()
-{
-    QFETCH(QStringList, window);
-    QFETCH(QStringList, functions);
-    QFETCH(bool, viaSet);
-
-    GraphWidget g(nullptr, "graph1");
-    g.setGeometry(QRect(QPoint(1, 1), QPoint(232, 216)));
-    applyWindowOptions(g, window);
-    addFunctions(g, functions);
-    g.drawGraph();
-
-    const QString out = path("same.png");
-    const Run r =
-        render(window + functionArgs(functions, viaSet, path("same.tvs")) + QStringList{"-o", out});
-    QCOMPARE(r.code, 0);
-    const QImage actual = rgb32(QImage(out));
-    // Two equally blank pictures would prove nothing: every enabled curve shows.
-    for (const QString &f : functions) {
-        const Spec s = spec(f);
-        bool shown = false;
-        for (int y = 0; y < actual.height() && !shown; ++y) {
-            for (int x = 0; x < actual.width() && !shown; ++x)
-                shown = actual.pixel(x, y) == s.color.rgb();
-        }
-        QCOMPARE(shown, s.enabled);
-    }
-    QVERIFY(actual == rgb32(g.picture()));
-}
-
-// The same against the main window's own plot after it added functions and
-// redrew as it does for the user.
-void tst_Render::sameAsMainWindow()
-{
-    Tavlo window;
-    addFunctions(*window.getGraph(), {"x|008000|x^3/50", "y|d00000|4*sin(y)"});
-    window.fBoxMake();
-    QVERIFY(QMetaObject::invokeMethod(&window, "functionChange", Q_ARG(int, 1)));
-
-    const QString out = path("window.png");
-    const Run r = render(
-        {"--color", "008000", "--y", "x^3/50", "--color", "d00000", "--x", "4*sin(y)", "-o", out});
-    QCOMPARE(r.code, 0);
-    QVERIFY(rgb32(QImage(out)) == rgb32(window.getGraph()->picture()));
-}
-
-void tst_Render::sizeOption()
-{
-    const QString out = path("size.png");
-    QCOMPARE(render({"--size", "464x100", "-o", out}).code, 0);
-    const QImage img(out);
-    QCOMPARE(img.size(), QSize(464, 100));
-    // The axes follow the size: x = 0 at column 232, y = 0 at row 50.
-    QCOMPARE(img.pixel(232, 10), qRgb(140, 140, 140));
-    QCOMPARE(img.pixel(10, 50), qRgb(140, 140, 140));
-}
-
-// Neither a display nor a platform given: the tool takes the offscreen one.
-void tst_Render::runsWithoutDisplaySetting()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        env.remove(QLatin1String(name));
-    const QString out = path("nodisplay.png");
-    QCOMPARE(render({"--y", "sin(x)", "-o", out}, env).code, 0);
-    QVERIFY(QFile::exists(out));
-}
-
-void tst_Render::errors_data()
-{
-    QTest::addColumn<QStringList>("args");   // OUT stands for the output path
-    QTest::addColumn<QByteArray>("setFile"); // written to bad.tvs when not empty
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QStringList>("messages"); // each must appear on standard error
-
-    const QByteArray none;
-    const QString set = path("bad.tvs");
-    QByteArray badMagic;
-    QDataStream(&badMagic, QIODevice::WriteOnly) << qint32(5126) << qint32(1) << qint32(-1);
-    const QByteArray good = setBytes({"x|d00000|sin(x)", "y|0000d0|y"});
-
-    // The engine's message, the column and a caret under it.
-    QTest::newRow("unmatchedParen_col5")
-        << QStringList{"--y", "sin(x", "-o", "OUT"} << none << 2
-        << QStringList{"--y 'sin(x': unmatched parentheses at column 5\n  sin(x\n      ^\n"};
-    QTest::newRow("missingOperandPastEnd_col3")
-        << QStringList{"--y", "x*", "-o", "OUT"} << none << 2
-        << QStringList{"missing operand at column 3\n  x*\n    ^\n"};
-    QTest::newRow("functionOfYUsesX_col3") << QStringList{"--x", "y+x", "-o", "OUT"} << none << 2
-                                           << QStringList{"undeclared parameter at column 3"};
-    QTest::newRow("missingReference_noColumn")
-        << QStringList{"--y", "f(9)+1", "-o", "OUT"} << none << 2
-        << QStringList{"--y 'f(9)+1': function not found\n  f(9)+1\n"};
-    QTest::newRow("boundNotPrepared") // bounds are compiled as typed: a bare pi fails
-        << QStringList{"--bounds", "-pi", "pi", "-1", "1", "-o", "OUT"} << none << 2
-        << QStringList{"XMIN '-pi': improper function syntax at column 4"};
-    QTest::newRow("equalBounds") << QStringList{"--bounds", "1", "2-1", "0", "1", "-o", "OUT"}
-                                 << none << 2 << QStringList{"XMIN and XMAX are both 1"};
-
-    QTest::newRow("unknownOption") << QStringList{"--frobnicate", "-o", "OUT"} << none << 1
-                                   << QStringList{"unknown option '--frobnicate'", "usage:"};
-    QTest::newRow("optionIsNoValue") << QStringList{"--bounds", "1", "2", "-o", "OUT"} << none << 1
-                                     << QStringList{"--bounds needs 4 values"};
-    QTest::newRow("colorWithoutFunction") << QStringList{"--y", "x", "--color", "red", "-o", "OUT"}
-                                          << none << 1 << QStringList{"not followed by --y or --x"};
-
-    QTest::newRow("setMissing") << QStringList{"--set", path("none.tvs"), "-o", "OUT"} << none << 3
-                                << QStringList{"cannot read set file"};
-    QTest::newRow("setBadMagic") << QStringList{"--set", set, "-o", "OUT"} << badMagic << 3
-                                 << QStringList{"is not a Tavlo function set"};
-    QTest::newRow("setCutShort") << QStringList{"--set", set, "-o", "OUT"}
-                                 << good.left(good.size() - 10) << 3 << QStringList{"is damaged"};
-    QTest::newRow("setWithBadFunction")
-        << QStringList{"--set", set, "-o", "OUT"} << setBytes({"x|d00000|x", "x|0000d0|sin(x"}) << 2
-        << QStringList{"function 1 of set", "unmatched parentheses at column 5"};
-
-    QTest::newRow("outputUnwritable") << QStringList{"--y", "x", "-o", path("no/dir/out.png")}
-                                      << none << 4 << QStringList{"cannot write"};
-}
-
-// Bad input stops the tool with its exit status and a message, and writes nothing.
-void tst_Render::errors()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QByteArray, setFile);
-    QFETCH(int, code);
-    QFETCH(QStringList, messages);
-
-    if (!setFile.isEmpty())
-        QVERIFY(writeFile(path("bad.tvs"), setFile));
-    const QString out = path("error.png");
-    const Run r = render(args.replaceInStrings(QStringLiteral("OUT"), out));
-    QCOMPARE(r.code, code);
-    for (const QString &m : messages)
-        QVERIFY2(r.err.contains(m), qPrintable(r.err));
-    QVERIFY(!QFile::exists(out));
-}
-
-void tst_Render::svg_data()
-{
-    QTest::addColumn<QStringList>("functions");
-    QTest::addColumn<bool>("viaSet");
-    QTest::addColumn<bool>("gridOn");
-
-    QTest::newRow("oneFunction") << QStringList{"x|d00000|sin(x)"} << false << true;
-    QTest::newRow("threeWithOneDisabled")
-        << QStringList{"x|d00000|x/2", "!x|00ff00|-x", "y|0000d0|y^2/4"} << true << true;
-    QTest::newRow("noGridStepOneAsymptotes")
-        << QStringList{"x|c000c0|tan(x)", "y|d07000|3*sin(y)"} << false << false;
-}
-
-// The SVG is well formed and strokes, besides grid and axes, exactly the enabled
-// functions in their colours. The plot draws a curve segment by segment, one
-// polyline each, so curves are told apart by the stroke of their groups.
-void tst_Render::svg()
-{
-    QFETCH(QStringList, functions);
-    QFETCH(bool, viaSet);
-    QFETCH(bool, gridOn);
-
-    QStringList args = functionArgs(functions, viaSet, path("svg.tvs"));
-    if (!gridOn)
-        args << "--no-grid"
-             << "--step"
-             << "1"
-             << "1";
-    const QString out = path("plot.svg");
-    QCOMPARE(render(args << "-o" << out).code, 0);
-
-    QFile file(out);
-    QVERIFY(file.open(QIODevice::ReadOnly));
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
     QXmlStreamReader xml(&file);
     QStringList strokes{QString()}; // the stroke in force in each open group
     QSet<QString> stroked;
-    QString viewBox;
     while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
         const auto name = xml.name();
         const auto attr = xml.attributes();
@@ -349,18 +133,187 @@ void tst_Render::svg()
                  (name == QLatin1String("polyline") || name == QLatin1String("path")))
             stroked << strokes.last();
     }
-    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QCOMPARE(viewBox, QStringLiteral("0 0 232 216"));
-
-    QSet<QString> expected{QStringLiteral("#8c8c8c")};
-    if (gridOn)
-        expected << QStringLiteral("#dcdcdc");
-    for (const QString &f : functions) {
-        if (spec(f).enabled)
-            expected << spec(f).color.name();
-    }
-    QCOMPARE(stroked, expected);
+    if (xml.hasError())
+        viewBox = xml.errorString();
+    return stroked;
 }
+
+QImage rgb32(const QImage &img)
+{
+    return img.convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+class tst_Render : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+    void sameAsWindow_data()
+    {
+        QTest::addColumn<QStringList>("window");
+        QTest::addColumn<QStringList>("functions");
+        QTest::addColumn<bool>("viaSet");
+
+        QTest::newRow("boundExpressionsGridAndStepOne")
+            << QStringList{"--bounds", "-2*pi()", "2*pi()", "-3", "3", "--grid",
+                           "pi()/2",   "0.5",     "--step", "1",  "1"}
+            << QStringList{"x|008000|tan(x)", "y|c000c0|2*cos(y)"} << false;
+        QTest::newRow("noGridOddStepsOffOrigin")
+            << QStringList{"--bounds", "5", "15", "-8", "8", "--no-grid", "--step", "3", "2"}
+            << QStringList{"x|000000|x^2/4-6", "y|d07000|y+10"} << false;
+        QTest::newRow("rewritesAndReference")
+            << QStringList() << QStringList{"x|0000d0|x**2/10", "x|d00000|f(0)-2*pi"} << false;
+        QTest::newRow("setFileWithDisabledFunction")
+            << QStringList() << QStringList{"x|d00000|x/2", "!x|00ff00|-x", "y|0000d0|sin(y)*4"}
+            << true;
+    }
+
+    // At the window's plot size the tool's PNG is the plot widget's picture
+    // exactly; its SVG is well formed and strokes, besides grid and axes,
+    // exactly the enabled functions in their colours.
+    void sameAsWindow()
+    {
+        QFETCH(QStringList, window);
+        QFETCH(QStringList, functions);
+        QFETCH(bool, viaSet);
+
+        GraphWidget g(nullptr, "graph1");
+        g.setGeometry(QRect(QPoint(1, 1), QPoint(232, 216)));
+        applyWindowOptions(g, window);
+        addFunctions(g, functions);
+        g.drawGraph();
+
+        const QStringList args = window + functionArgs(functions, viaSet, path("same.tvs"));
+        QCOMPARE(render(args + QStringList{"-o", path("same.png")}).code, 0);
+        const QImage actual = rgb32(QImage(path("same.png")));
+        QSet<QString> expected{QStringLiteral("#8c8c8c")};
+        if (!window.contains(QStringLiteral("--no-grid")))
+            expected << QStringLiteral("#dcdcdc");
+        // Two equally blank pictures would prove nothing: every enabled curve shows.
+        for (const QString &f : functions) {
+            bool shown = false;
+            for (int i = 0; i < actual.width() * actual.height(); ++i)
+                shown |=
+                    actual.pixel(i % actual.width(), i / actual.width()) == spec(f).color.rgb();
+            QCOMPARE(shown, spec(f).enabled);
+            if (spec(f).enabled)
+                expected << spec(f).color.name();
+        }
+        QVERIFY(actual == rgb32(g.picture()));
+
+        QCOMPARE(render(args + QStringList{"-o", path("same.svg")}).code, 0);
+        QString viewBox;
+        QCOMPARE(svgStrokes(path("same.svg"), viewBox), expected);
+        QCOMPARE(viewBox, QStringLiteral("0 0 232 216"));
+    }
+
+    // The same against the main window's own plot after it added functions and
+    // redrew as it does for the user.
+    void sameAsMainWindow()
+    {
+        Tavlo window;
+        addFunctions(*window.getGraph(), {"x|008000|x^3/50", "y|d00000|4*sin(y)"});
+        window.fBoxMake();
+        QVERIFY(QMetaObject::invokeMethod(&window, "functionChange", Q_ARG(int, 1)));
+
+        const QString out = path("window.png");
+        const Run r = render({"--color", "008000", "--y", "x^3/50", "--color", "d00000", "--x",
+                              "4*sin(y)", "-o", out});
+        QCOMPARE(r.code, 0);
+        QVERIFY(rgb32(QImage(out)) == rgb32(window.getGraph()->picture()));
+    }
+
+    // Neither a display nor a platform given: the tool takes the offscreen one.
+    void sizeOptionWithoutDisplay()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QLatin1String(name));
+        const QString out = path("size.png");
+        QCOMPARE(render({"--size", "464x100", "-o", out}, env).code, 0);
+        const QImage img(out);
+        QCOMPARE(img.size(), QSize(464, 100));
+        // The axes follow the size: x = 0 at column 232, y = 0 at row 50.
+        QCOMPARE(img.pixel(232, 10), qRgb(140, 140, 140));
+        QCOMPARE(img.pixel(10, 50), qRgb(140, 140, 140));
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<QStringList>("args");   // OUT stands for the output path
+        QTest::addColumn<QByteArray>("setFile"); // written to bad.tvs when not empty
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("messages"); // each must appear on standard error
+
+        const QByteArray none;
+        const QString set = path("bad.tvs");
+        QByteArray badMagic;
+        QDataStream(&badMagic, QIODevice::WriteOnly) << qint32(5126) << qint32(1) << qint32(-1);
+        const QByteArray good = setBytes({"x|d00000|sin(x)", "y|0000d0|y"});
+
+        // The engine's message, the column and a caret under it.
+        QTest::newRow("unmatchedParen_col5")
+            << QStringList{"--y", "sin(x", "-o", "OUT"} << none << 2
+            << QStringList{"--y 'sin(x': unmatched parentheses at column 5\n  sin(x\n      ^\n"};
+        QTest::newRow("missingOperandPastEnd_col3")
+            << QStringList{"--y", "x*", "-o", "OUT"} << none << 2
+            << QStringList{"missing operand at column 3\n  x*\n    ^\n"};
+        QTest::newRow("missingReference_noColumn")
+            << QStringList{"--y", "f(9)+1", "-o", "OUT"} << none << 2
+            << QStringList{"--y 'f(9)+1': function not found\n  f(9)+1\n"};
+        QTest::newRow("boundNotPrepared") // bounds are compiled as typed: a bare pi fails
+            << QStringList{"--bounds", "-pi", "pi", "-1", "1", "-o", "OUT"} << none << 2
+            << QStringList{"XMIN '-pi': improper function syntax at column 4"};
+        QTest::newRow("equalBounds") << QStringList{"--bounds", "1", "2-1", "0", "1", "-o", "OUT"}
+                                     << none << 2 << QStringList{"XMIN and XMAX are both 1"};
+
+        QTest::newRow("unknownOption") << QStringList{"--frobnicate", "-o", "OUT"} << none << 1
+                                       << QStringList{"unknown option '--frobnicate'", "usage:"};
+        QTest::newRow("optionIsNoValue") << QStringList{"--bounds", "1", "2", "-o", "OUT"} << none
+                                         << 1 << QStringList{"--bounds needs 4 values"};
+        QTest::newRow("colorWithoutFunction")
+            << QStringList{"--y", "x", "--color", "red", "-o", "OUT"} << none << 1
+            << QStringList{"not followed by --y or --x"};
+
+        QTest::newRow("setMissing") << QStringList{"--set", path("none.tvs"), "-o", "OUT"} << none
+                                    << 3 << QStringList{"cannot read set file"};
+        QTest::newRow("setBadMagic") << QStringList{"--set", set, "-o", "OUT"} << badMagic << 3
+                                     << QStringList{"is not a Tavlo function set"};
+        QTest::newRow("setCutShort")
+            << QStringList{"--set", set, "-o", "OUT"} << good.left(good.size() - 10) << 3
+            << QStringList{"is damaged"};
+        QTest::newRow("setWithBadFunction")
+            << QStringList{"--set", set, "-o", "OUT"} << setBytes({"x|d00000|x", "x|0000d0|sin(x"})
+            << 2 << QStringList{"function 1 of set", "unmatched parentheses at column 5"};
+
+        QTest::newRow("outputUnwritable") << QStringList{"--y", "x", "-o", path("no/dir/out.png")}
+                                          << none << 4 << QStringList{"cannot write"};
+    }
+
+    // Bad input stops the tool with its exit status and a message, and writes nothing.
+    void errors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, setFile);
+        QFETCH(int, code);
+        QFETCH(QStringList, messages);
+
+        if (!setFile.isEmpty())
+            QVERIFY(writeFile(path("bad.tvs"), setFile));
+        const QString out = path("error.png");
+        const Run r = render(args.replaceInStrings(QStringLiteral("OUT"), out));
+        QCOMPARE(r.code, code);
+        for (const QString &m : messages)
+            QVERIFY2(r.err.contains(m), qPrintable(r.err));
+        QVERIFY(!QFile::exists(out));
+    }
+
+private:
+    QTemporaryDir dir;
+    QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
+};
 
 QTEST_MAIN(tst_Render)
 #include "tst_render.moc"

@@ -1,0 +1,85 @@
+// The redraw of the plot widget, offscreen: ms per drawGraph() for the bare
+// frame and for sets of curves at several sampling steps and canvas sizes.
+//
+//   bench_redraw --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+#include "plot/graphwidget.h"
+#include "summary.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QRect>
+#include <QString>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// Ten everyday curves: smooth ones, ones that leave the window, asymptotes, a
+// domain edge.
+const char *const kOfX[] = {"sin(x)*5", "x^2/4-5",    "tan(x)",    "1/x",    "sqrt(abs(x))*2",
+                            "exp(x/4)", "ln(abs(x))", "atan(x)*5", "x^3/50", "cos(3*x)*x"};
+const char *const kOfY[] = {"sin(y)*5", "y^2/4-5",    "tan(y)",    "1/y",    "sqrt(abs(y))*2",
+                            "exp(y/4)", "ln(abs(y))", "atan(y)*5", "y^3/50", "cos(3*y)*y"};
+
+struct Scene
+{
+    const char *name;
+    int functions; // cycling through the ten curves, each shifted a little
+    char var;
+    int step;
+    int width, height;
+};
+
+const Scene kScenes[] = {
+    {"frame", 0, 'x', 4, 232, 216},        {"x10_step1", 10, 'x', 1, 232, 216},
+    {"x10_step4", 10, 'x', 4, 232, 216},   {"y10_step1", 10, 'y', 1, 232, 216},
+    {"x100_step4", 100, 'x', 4, 232, 216}, {"x10_step1_1920x1080", 10, 'x', 1, 1920, 1080},
+};
+
+std::unique_ptr<GraphWidget> makeScene(const Scene &s)
+{
+    auto w = std::make_unique<GraphWidget>(nullptr, "graph");
+    w->setGeometry(QRect(0, 0, s.width, s.height));
+    w->setXStep(s.step);
+    w->setYStep(s.step);
+    for (int i = 0; i < s.functions; ++i) {
+        QString text = QString::fromLatin1(s.var == 'x' ? kOfX[i % 10] : kOfY[i % 10]);
+        if (i >= 10)
+            text += QStringLiteral("+%1").arg(i / 10 * 0.25);
+        const QColor color = QColor::fromHsv(i * 37 % 360, 255, 200);
+        w->addFunction(i, text, s.var, color);
+    }
+    w->drawGraph(); // the first redraw also writes the bounds back
+    return w;
+}
+
+void benchRedraw(benchmark::State &state, const Scene &s)
+{
+    const std::unique_ptr<GraphWidget> w = makeScene(s);
+    for (auto _ : state)
+        w->drawGraph();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    for (const Scene &s : kScenes)
+        benchmark::RegisterBenchmark((std::string(s.name) + "/drawGraph").c_str(), benchRedraw, s)
+            ->Unit(benchmark::kMillisecond);
+
+    SummaryReporter reporter("");
+    runBenchmarks(reporter, argc, argv);
+
+    std::printf("\n| scene | ms per drawGraph() |\n|---|---:|\n");
+    for (const Scene &s : kScenes)
+        std::printf("| %s | %s |\n", s.name,
+                    formatNumber(reporter.nanoseconds(s.name, "drawGraph") / 1e6).c_str());
+    return 0;
+}
