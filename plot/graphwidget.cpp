@@ -3,7 +3,9 @@
 #include "model/function.h"
 
 #include <QLine>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QVarLengthArray>
 #include <QPalette>
 #include <QPen>
 
@@ -224,6 +226,9 @@ namespace {
 // solid segments go out as one drawLines call, which draws each line exactly as
 // its own drawLine would; each dotted segment is drawn on its own, so that it
 // starts its dot pattern afresh; and the pen changes only between the two kinds.
+// On a vector device (SVG) a run of joined solid segments goes out as one
+// polyline instead, so each unbroken piece of a curve is one element; raster
+// devices keep the separate lines, whose pixels a polyline's joins would change.
 class SegmentBatch
 {
 public:
@@ -231,6 +236,7 @@ public:
         : p(painter)
         , solidPen(color, 0, Qt::SolidLine)
         , dotPen(color, 0, Qt::DotLine)
+        , joined(painter.paintEngine() && painter.paintEngine()->type() != QPaintEngine::Raster)
     {
         p.setPen(solidPen);
     }
@@ -243,6 +249,15 @@ public:
         if (dotPenSet) {
             p.setPen(solidPen);
             dotPenSet = false;
+        }
+        if (joined) {
+            if (polyline.isEmpty() || polyline.last() != a) {
+                flush();
+                polyline.append(a);
+            }
+            if (b != a)
+                polyline.append(b);
+            return;
         }
         if (count == kCapacity)
             flush();
@@ -261,6 +276,11 @@ public:
 private:
     void flush()
     {
+        if (polyline.size() == 1)
+            p.drawPoint(polyline.first());
+        else if (polyline.size() > 1)
+            p.drawPolyline(polyline.constData(), int(polyline.size()));
+        polyline.clear();
         if (count)
             p.drawLines(lines, count);
         count = 0;
@@ -270,9 +290,11 @@ private:
     QPainter &p;
     const QPen solidPen;
     const QPen dotPen;
+    const bool joined;
     bool dotPenSet = false;
     QLine lines[kCapacity];
     int count = 0;
+    QVarLengthArray<QPoint, kCapacity> polyline;
 };
 
 } // namespace

@@ -108,16 +108,14 @@ void applyWindowOptions(GraphWidget &g, const QStringList &a)
     }
 }
 
-// The strokes of the groups that draw lines, and the view box. The plot draws a
-// curve segment by segment, one polyline each, so curves are told apart by the
-// stroke of their groups.
-QSet<QString> svgStrokes(const QString &path, QString &viewBox)
+// How many lines (polylines or paths) each stroke colour draws, and the view box.
+QHash<QString, int> svgStrokes(const QString &path, QString &viewBox)
 {
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     QXmlStreamReader xml(&file);
     QStringList strokes{QString()}; // the stroke in force in each open group
-    QSet<QString> stroked;
+    QHash<QString, int> stroked;
     while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
         const auto name = xml.name();
         const auto attr = xml.attributes();
@@ -131,7 +129,7 @@ QSet<QString> svgStrokes(const QString &path, QString &viewBox)
             strokes.removeLast();
         else if (xml.isStartElement() &&
                  (name == QLatin1String("polyline") || name == QLatin1String("path")))
-            stroked << strokes.last();
+            ++stroked[strokes.last()];
     }
     if (xml.hasError())
         viewBox = xml.errorString();
@@ -155,19 +153,21 @@ private slots:
         QTest::addColumn<QStringList>("window");
         QTest::addColumn<QStringList>("functions");
         QTest::addColumn<bool>("viaSet");
+        QTest::addColumn<bool>("unbroken"); // every curve is one polyline in the SVG
 
         QTest::newRow("boundExpressionsGridAndStepOne")
             << QStringList{"--bounds", "-2*pi()", "2*pi()", "-3", "3", "--grid",
                            "pi()/2",   "0.5",     "--step", "1",  "1"}
-            << QStringList{"x|008000|tan(x)", "y|c000c0|2*cos(y)"} << false;
+            << QStringList{"x|008000|tan(x)", "y|c000c0|2*cos(y)"} << false << false;
         QTest::newRow("noGridOddStepsOffOrigin")
             << QStringList{"--bounds", "5", "15", "-8", "8", "--no-grid", "--step", "3", "2"}
-            << QStringList{"x|000000|x^2/4-6", "y|d07000|y+10"} << false;
+            << QStringList{"x|000000|x^2/4-6", "y|d07000|y+10"} << false << false;
         QTest::newRow("rewritesAndReference")
-            << QStringList() << QStringList{"x|0000d0|x**2/10", "x|d00000|f(0)-2*pi"} << false;
+            << QStringList() << QStringList{"x|0000d0|x**2/10", "x|d00000|f(0)-2*pi"} << false
+            << true;
         QTest::newRow("setFileWithDisabledFunction")
             << QStringList() << QStringList{"x|d00000|x/2", "!x|00ff00|-x", "y|0000d0|sin(y)*4"}
-            << true;
+            << true << true;
     }
 
     // At the window's plot size the tool's PNG is the plot widget's picture
@@ -178,6 +178,7 @@ private slots:
         QFETCH(QStringList, window);
         QFETCH(QStringList, functions);
         QFETCH(bool, viaSet);
+        QFETCH(bool, unbroken);
 
         GraphWidget g(nullptr, "graph1");
         g.setGeometry(QRect(QPoint(1, 1), QPoint(232, 216)));
@@ -205,7 +206,11 @@ private slots:
 
         QCOMPARE(render(args + QStringList{"-o", path("same.svg")}).code, 0);
         QString viewBox;
-        QCOMPARE(svgStrokes(path("same.svg"), viewBox), expected);
+        const QHash<QString, int> strokes = svgStrokes(path("same.svg"), viewBox);
+        QCOMPARE(QSet<QString>(strokes.keyBegin(), strokes.keyEnd()), expected);
+        for (const QString &f : functions)
+            if (spec(f).enabled && unbroken)
+                QCOMPARE(strokes.value(spec(f).color.name()), 1);
         QCOMPARE(viewBox, QStringLiteral("0 0 232 216"));
     }
 
