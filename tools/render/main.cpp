@@ -7,6 +7,20 @@
 #include <QLoggingCategory>
 #include <QTextStream>
 
+namespace {
+
+QtMessageHandler defaultHandler = nullptr;
+
+// Without a desktop session the toolkit complains that it has no runtime
+// folder, which it does not need for drawing; that is not this tool's output.
+void quietHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        defaultHandler(type, context, message);
+}
+
+} // namespace
+
 // tavlo-render: the plotter's picture from the command line, without a display.
 int main(int argc, char **argv)
 {
@@ -38,6 +52,7 @@ int main(int argc, char **argv)
     // own (-style, -geometry, ...).
     int appArgc = 1;
     char *appArgv[] = {argv[0], nullptr};
+    defaultHandler = qInstallMessageHandler(quietHandler);
     QApplication app(appArgc, appArgv);
     // Expanding a reference f(n) logs two debug lines; they are not this
     // tool's output.
