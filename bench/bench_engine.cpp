@@ -4,6 +4,8 @@
 //
 //   bench_engine --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "alloc_count.h"
+#include "cases.h"
 #include "formula/formula.h"
 #include "summary.h"
 
@@ -18,80 +20,10 @@
 
 namespace {
 
-constexpr int kSamples = 233;
-
-struct Case
-{
-    const char *name;
-    const char *text;     // ours
-    const char *muparser; // the same computation in muparser's syntax
-    double (*cpp)(double);
-};
-
-double e1(double x)
-{
-    return 3 * std::pow(x, 2.0) + 2 * x + 1;
-}
-double e2(double x)
-{
-    return std::sin(x) * std::cos(x);
-}
-double e3(double x)
-{
-    return std::exp(-x * x / 2) / std::sqrt(2 * 3.141592653589793);
-}
-double e4(double x)
-{
-    return std::atan2(std::sin(x), std::cos(x)) + std::fabs(x);
-}
-double e5(double x)
-{
-    return ((x + 1) * (x - 1)) / (x * x + 1);
-}
-double e6(double x)
-{
-    using std::pow;
-    return x + 1.5 * pow(x, 2.0) - 2 * pow(x, 3.0) + 0.5 * pow(x, 4.0) - 0.25 * pow(x, 5.0) +
-           3 * pow(x, 6.0) - 1.25 * pow(x, 7.0) + 0.75 * pow(x, 8.0) - 0.1 * pow(x, 9.0) +
-           0.2 * pow(x, 10.0) - 0.3 * pow(x, 11.0) + 0.05 * pow(x, 12.0) - 0.02 * pow(x, 13.0) +
-           0.01 * pow(x, 14.0) - 0.005 * pow(x, 15.0) + 0.002 * pow(x, 16.0) -
-           0.001 * pow(x, 17.0) + 0.0005 * pow(x, 18.0) - 0.0002 * pow(x, 19.0) +
-           0.0001 * pow(x, 20.0);
-}
-double e7(double x)
-{
-    return std::tan(x);
-}
-double e8(double x)
-{
-    return 2 * 3 * 4 + x;
-}
-
-#define E6_TEXT                                                                                    \
-    "x+1.5*x^2-2*x^3+0.5*x^4-0.25*x^5+3*x^6-1.25*x^7+0.75*x^8-0.1*x^9+0.2*x^10-0.3*x^11+0.05*x^"   \
-    "12-0.02*x^13+0.01*x^14-0.005*x^15+0.002*x^16-0.001*x^17+0.0005*x^18-0.0002*x^19+0.0001*x^20"
-
-// No formula chains '^', so muparser's right-associative '^' computes the same.
-// pi() is written out: muparser's own _pi here is 3.141592653589, which moves
-// E3 by some 1000 ulps.
-const Case kCases[] = {
-    {"E1", "3*x^2+2*x+1", "3*x^2+2*x+1", e1},
-    {"E2", "sin(x)*cos(x)", "sin(x)*cos(x)", e2},
-    {"E3", "exp(-x*x/2)/sqrt(2*pi())", "exp(-x*x/2)/sqrt(2*3.141592653589793)", e3},
-    {"E4", "atan2(sin(x),cos(x))+abs(x)", "atan2(sin(x),cos(x))+abs(x)", e4},
-    {"E5", "((x+1)*(x-1))/(x*x+1)", "((x+1)*(x-1))/(x*x+1)", e5},
-    {"E6", E6_TEXT, E6_TEXT, e6},
-    {"E7", "tan(x)", "tan(x)", e7},
-    {"E8", "2*3*4+x", "2*3*4+x", e8},
-};
-
-std::vector<double> samples()
-{
-    std::vector<double> xs(kSamples);
-    for (int i = 0; i < kSamples; ++i)
-        xs[i] = -5.0 + 11.0 * i / (kSamples - 1);
-    return xs;
-}
+using cases::Case;
+using cases::kCases;
+using cases::kSamples;
+using cases::samples;
 
 formu compile(const char *text)
 {
@@ -162,6 +94,17 @@ void benchCpp(benchmark::State &state, const Case &c)
     perEvaluation(state);
 }
 
+void benchCalls(benchmark::State &state, const Case &c)
+{
+    const std::vector<double> xs = samples();
+    double (*volatile fn)(double) = c.calls;
+    for (auto _ : state) {
+        for (double x : xs)
+            benchmark::DoNotOptimize(fn(x));
+    }
+    perEvaluation(state);
+}
+
 void benchCompile(benchmark::State &state, const std::string &text)
 {
     for (auto _ : state) {
@@ -172,6 +115,20 @@ void benchCompile(benchmark::State &state, const std::string &text)
             break;
         }
         destrf(f);
+    }
+}
+
+// muparser compiles on the first Eval after SetExpr; SetExpr alone only stores
+// the text. So its compile time is SetExpr plus that first Eval, which also
+// evaluates once (some 10 to 250 ns here, against microseconds of compiling).
+void benchMuparserCompile(benchmark::State &state, const Case &c)
+{
+    double x = 0.5;
+    mu::Parser parser;
+    parser.DefineVar("x", &x);
+    for (auto _ : state) {
+        parser.SetExpr(c.muparser);
+        benchmark::DoNotOptimize(parser.Eval());
     }
 }
 
@@ -213,9 +170,9 @@ double ulps(double a, double b)
 // code, and how far muparser's optimised byte code strays.
 void printAgreement()
 {
-    std::printf(
-        "\n| formula | fval == C++ (of %d) | max ulps muparser vs fval |\n|---|---:|---:|\n",
-        kSamples);
+    std::printf("\n| formula | fval == C++ == same calls (of %d) | max ulps muparser vs fval "
+                "|\n|---|---:|---:|\n",
+                kSamples);
     for (const Case &c : kCases) {
         const formu f = compile(c.text);
         double x = 0;
@@ -228,7 +185,9 @@ void printAgreement()
             x = v;
             const double ours = fval(f, "x", v);
             const double cpp = c.cpp(v);
-            same += std::memcmp(&ours, &cpp, sizeof ours) == 0;
+            const double calls = c.calls(v);
+            same += std::memcmp(&ours, &cpp, sizeof ours) == 0 &&
+                    std::memcmp(&ours, &calls, sizeof ours) == 0;
             worst = std::max(worst, ulps(ours, parser.Eval()));
         }
         std::printf("| %s | %d | %s |\n", c.name, same, formatNumber(worst).c_str());
@@ -236,22 +195,95 @@ void printAgreement()
     }
 }
 
+// Heap allocations while evaluating and compiling, counted over the whole
+// process: evaluation must make none at all.
+void printAllocations()
+{
+    constexpr int kRounds = 100;
+    const std::vector<double> xs = samples();
+    std::printf(
+        "\n| formula | allocations in %d fval | in %d make_var+value | per translate+destrf "
+        "|\n|---|---:|---:|---:|\n",
+        kRounds * kSamples, kRounds * kSamples);
+    for (const Case &c : kCases) {
+        const formu f = compile(c.text);
+        std::size_t before = allocationCount();
+        for (int r = 0; r < kRounds; ++r)
+            for (double x : xs)
+                benchmark::DoNotOptimize(fval(f, "x", x));
+        const std::size_t viaFval = allocationCount() - before;
+        before = allocationCount();
+        for (int r = 0; r < kRounds; ++r)
+            for (double x : xs) {
+                make_var('x', x);
+                benchmark::DoNotOptimize(value(f));
+            }
+        const std::size_t viaValue = allocationCount() - before;
+        before = allocationCount();
+        destrf(compile(c.text));
+        const std::size_t perCompile = allocationCount() - before;
+        std::printf("| %s | %zu | %zu | %zu |\n", c.name, viaFval, viaValue, perCompile);
+        destrf(f);
+    }
+}
+
+std::string ratio(double a, double b)
+{
+    return a > 0 && b > 0 ? formatNumber(a / b) : "-";
+}
+
 void printTables(const SummaryReporter &r)
 {
-    std::printf("\n| formula | fval ns | make_var+value ns | muparser ns | C++ ns | fval/muparser "
-                "| fval/C++ | compile us |\n|---|---:|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("\n| formula | code instr | fval ns | make_var+value ns | muparser ns | C++ ns "
+                "| C++ same calls ns | fval/muparser | fval/C++ | (fval-C++)/instr ns "
+                "| (fval-same calls)/instr ns |\n"
+                "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    double logSum = 0;
+    int logCount = 0;
     for (const Case &c : kCases) {
+        const formu f = compile(c.text);
+        const int instructions = cases::instructionCount(f.code);
+        destrf(f);
         const double fv = r.nanoseconds(c.name, "fval");
         const double va = r.nanoseconds(c.name, "value");
         const double mu = r.nanoseconds(c.name, "muparser");
         const double cp = r.nanoseconds(c.name, "cpp");
-        const double co = r.nanoseconds(c.name, "compile");
-        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s |\n", c.name, formatNumber(fv).c_str(),
-                    formatNumber(va).c_str(), formatNumber(mu).c_str(), formatNumber(cp).c_str(),
-                    fv > 0 && mu > 0 ? formatNumber(fv / mu).c_str() : "-",
-                    fv > 0 && cp > 0 ? formatNumber(fv / cp).c_str() : "-",
-                    co > 0 ? formatNumber(co / 1000).c_str() : "-");
+        const double ca = r.nanoseconds(c.name, "calls");
+        if (fv > 0 && mu > 0) {
+            logSum += std::log(fv / mu);
+            ++logCount;
+        }
+        auto perInstruction = [&](double base) {
+            return fv > 0 && base > 0 ? formatNumber((fv - base) / instructions) : "-";
+        };
+        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", c.name,
+                    instructions, formatNumber(fv).c_str(), formatNumber(va).c_str(),
+                    formatNumber(mu).c_str(), formatNumber(cp).c_str(), formatNumber(ca).c_str(),
+                    ratio(fv, mu).c_str(), ratio(fv, cp).c_str(), perInstruction(cp).c_str(),
+                    perInstruction(ca).c_str());
     }
+    if (logCount)
+        std::printf("\ngeometric mean of fval/muparser over %d formulas: %s\n", logCount,
+                    formatNumber(std::exp(logSum / logCount)).c_str());
+
+    std::printf("\n| formula | translate+destrf us | muparser SetExpr+Eval us | ours/muparser |\n"
+                "|---|---:|---:|---:|\n");
+    logSum = 0;
+    logCount = 0;
+    for (const Case &c : kCases) {
+        const double co = r.nanoseconds(c.name, "compile");
+        const double mu = r.nanoseconds(c.name, "mucompile");
+        if (co > 0 && mu > 0) {
+            logSum += std::log(co / mu);
+            ++logCount;
+        }
+        std::printf("| %s | %s | %s | %s |\n", c.name, formatNumber(co / 1000).c_str(),
+                    formatNumber(mu / 1000).c_str(), ratio(co, mu).c_str());
+    }
+    if (logCount)
+        std::printf("\ngeometric mean of compile ours/muparser over %d formulas: %s\n", logCount,
+                    formatNumber(std::exp(logSum / logCount)).c_str());
+
     std::printf("\n| long text | compile ms |\n|---|---:|\n");
     for (const auto &t : longTexts())
         std::printf("| %s | %s |\n", t.first.c_str(),
@@ -268,8 +300,10 @@ int main(int argc, char **argv)
         benchmark::RegisterBenchmark((name + "/value").c_str(), benchValue, c);
         benchmark::RegisterBenchmark((name + "/muparser").c_str(), benchMuparser, c);
         benchmark::RegisterBenchmark((name + "/cpp").c_str(), benchCpp, c);
+        benchmark::RegisterBenchmark((name + "/calls").c_str(), benchCalls, c);
         benchmark::RegisterBenchmark((name + "/compile").c_str(), benchCompile,
                                      std::string(c.text));
+        benchmark::RegisterBenchmark((name + "/mucompile").c_str(), benchMuparserCompile, c);
     }
     for (const auto &t : longTexts())
         benchmark::RegisterBenchmark((t.first + "/compile").c_str(), benchCompile, t.second)
@@ -279,5 +313,6 @@ int main(int argc, char **argv)
     runBenchmarks(reporter, argc, argv);
     printTables(reporter);
     printAgreement();
+    printAllocations();
     return 0;
 }

@@ -3,6 +3,7 @@
 //
 //   bench_redraw --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "alloc_count.h"
 #include "plot/graphwidget.h"
 #include "summary.h"
 
@@ -13,6 +14,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -62,6 +65,54 @@ void benchRedraw(benchmark::State &state, const Scene &s)
         w->drawGraph();
 }
 
+// Heap allocations per redraw. Qt's painter allocates for its own state, and
+// its raster engine allocates once per dotted segment (a cosmetic dashed line
+// sets up its dash pattern on the heap), so scenes whose curves leave the
+// window at step 1 allocate in proportion to those segments. The curves of
+// `smooth` stay inside the window: for them the count must not grow with the
+// number of samples (step 1 against step 4, a wide canvas against the usual one).
+void printAllocations()
+{
+    constexpr int kRedraws = 20;
+    const char *const smooth[] = {"sin(x)*5", "atan(x)*5", "sqrt(abs(x))*2", "cos(3*x)*5", "x/2"};
+    struct Case
+    {
+        std::string name;
+        std::unique_ptr<GraphWidget> widget;
+        int samples;
+    };
+    std::vector<Case> all;
+    auto samplesOf = [](const Scene &s) {
+        const int span = s.var == 'x' ? s.width : s.height;
+        return s.functions * ((span - 1) / s.step + 2);
+    };
+    for (const Scene &s : kScenes)
+        all.push_back({s.name, makeScene(s), samplesOf(s)});
+    for (const Scene &s :
+         {Scene{"smooth5_step1", 5, 'x', 1, 232, 216}, Scene{"smooth5_step4", 5, 'x', 4, 232, 216},
+          Scene{"smooth5_step1_1920x1080", 5, 'x', 1, 1920, 1080}}) {
+        auto w = std::make_unique<GraphWidget>(nullptr, "graph");
+        w->setGeometry(QRect(0, 0, s.width, s.height));
+        w->setXStep(s.step);
+        for (int i = 0; i < s.functions; ++i)
+            w->addFunction(i, QString::fromLatin1(smooth[i]), 'x',
+                           QColor::fromHsv(i * 37, 255, 200));
+        w->drawGraph();
+        all.push_back({s.name, std::move(w), samplesOf(s)});
+    }
+    std::printf("\n| scene | samples per redraw (about) | allocations per redraw |\n"
+                "|---|---:|---:|\n");
+    for (const Case &c : all) {
+        c.widget->drawGraph();
+        const std::size_t before = allocationCount();
+        for (int i = 0; i < kRedraws; ++i)
+            c.widget->drawGraph();
+        const double perRedraw = double(allocationCount() - before) / kRedraws;
+        std::printf("| %s | %d | %s |\n", c.name.c_str(), c.samples,
+                    formatNumber(perRedraw).c_str());
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -81,5 +132,6 @@ int main(int argc, char **argv)
     for (const Scene &s : kScenes)
         std::printf("| %s | %s |\n", s.name,
                     formatNumber(reporter.nanoseconds(s.name, "drawGraph") / 1e6).c_str());
+    printAllocations();
     return 0;
 }

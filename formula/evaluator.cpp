@@ -36,114 +36,350 @@ double failWith(const char *msg)
     return 0.0;
 }
 
+// a + b and a * b with a's NaN coming out when both operands are NaN, whatever
+// registers the compiler picks: both operations commute, so the compiler may
+// swap their operands, and x86 returns the NaN of the first one. Pinned here so
+// that results never depend on the build.
+inline double add(double a, double b)
+{
+#if defined(__x86_64__) && defined(__AVX__)
+    double r;
+    __asm__("vaddsd %2, %1, %0" : "=x"(r) : "x"(a), "xm"(b));
+    return r;
+#elif defined(__x86_64__)
+    __asm__("addsd %1, %0" : "+x"(a) : "xm"(b));
+    return a;
+#else
+    return a + b;
+#endif
+}
+
+inline double multiply(double a, double b)
+{
+#if defined(__x86_64__) && defined(__AVX__)
+    double r;
+    __asm__("vmulsd %2, %1, %0" : "=x"(r) : "x"(a), "xm"(b));
+    return r;
+#elif defined(__x86_64__)
+    __asm__("mulsd %1, %0" : "+x"(a) : "xm"(b));
+    return a;
+#else
+    return a * b;
+#endif
+}
+
 } // namespace
 
-// Byte code may come from anywhere, so every push and pop is checked: a fault
-// sets "I3: corrupted buffer" and yields 0.0 instead of touching memory outside
-// the stack. Compiled code never trips these checks (translate refuses code
-// that needs more than VALUE_STACK_SIZE values).
+// Computed goto is a GCC extension (Clang has it too); -DTAVLO_COMPUTED_GOTO=0
+// builds the portable switch instead.
+#ifndef TAVLO_COMPUTED_GOTO
+#if defined(__GNUC__)
+#define TAVLO_COMPUTED_GOTO 1
+#else
+#define TAVLO_COMPUTED_GOTO 0
+#endif
+#endif
+
+#if TAVLO_COMPUTED_GOTO
+// One jump per instruction through 256-entry tables of label addresses. `jump`
+// runs an instruction; `fuse` runs the one after a push ('D' or 'V'), which for
+// a two-operand operator takes the pushed value straight from the register it
+// was loaded into. Every byte that is not an op-code goes to op_bad.
+#define TAVLO_TARGET(b)                                                                            \
+    ((b) == OP_END     ? &&op_end                                                                  \
+     : (b) == OP_CONST ? &&op_const                                                                \
+     : (b) == OP_VAR   ? &&op_var                                                                  \
+     : (b) == OP_CALL  ? &&op_call                                                                 \
+     : (b) == OP_ADD   ? &&op_add                                                                  \
+     : (b) == OP_SUB   ? &&op_sub                                                                  \
+     : (b) == OP_MUL   ? &&op_mul                                                                  \
+     : (b) == OP_DIV   ? &&op_div                                                                  \
+     : (b) == OP_POW   ? &&op_pow                                                                  \
+     : (b) == OP_NEG   ? &&op_neg                                                                  \
+                       : &&op_bad)
+#define TAVLO_FUSE_TARGET(b)                                                                       \
+    ((b) == OP_END     ? &&push_then_end                                                           \
+     : (b) == OP_CONST ? &&push_then_const                                                         \
+     : (b) == OP_VAR   ? &&push_then_var                                                           \
+     : (b) == OP_CALL  ? &&push_then_call                                                          \
+     : (b) == OP_ADD   ? &&fused_add                                                               \
+     : (b) == OP_SUB   ? &&fused_sub                                                               \
+     : (b) == OP_MUL   ? &&fused_mul                                                               \
+     : (b) == OP_DIV   ? &&fused_div                                                               \
+     : (b) == OP_POW   ? &&fused_pow                                                               \
+     : (b) == OP_NEG   ? &&push_then_neg                                                           \
+                       : &&op_bad)
+#define TAVLO_T4(T, b) T(b), T(b + 1), T(b + 2), T(b + 3)
+#define TAVLO_T16(T, b) TAVLO_T4(T, b), TAVLO_T4(T, b + 4), TAVLO_T4(T, b + 8), TAVLO_T4(T, b + 12)
+#define TAVLO_T64(T, b)                                                                            \
+    TAVLO_T16(T, b), TAVLO_T16(T, b + 16), TAVLO_T16(T, b + 32), TAVLO_T16(T, b + 48)
+#define TAVLO_T256(T) TAVLO_T64(T, 0), TAVLO_T64(T, 64), TAVLO_T64(T, 128), TAVLO_T64(T, 192)
+#define TAVLO_JUMP_TABLES                                                                          \
+    static const void *const jump[256] = {TAVLO_T256(TAVLO_TARGET)};                               \
+    static const void *const fuse[256] = {TAVLO_T256(TAVLO_FUSE_TARGET)}
+#define TAVLO_DISPATCH() goto *jump[*pc++]
+#define TAVLO_DISPATCH_PUSHED() goto *fuse[*pc]
+#else
+#define TAVLO_JUMP_TABLES
+#define TAVLO_DISPATCH()                                                                           \
+    do {                                                                                           \
+        switch (*pc++) {                                                                           \
+        case OP_END:                                                                               \
+            goto op_end;                                                                           \
+        case OP_CONST:                                                                             \
+            goto op_const;                                                                         \
+        case OP_VAR:                                                                               \
+            goto op_var;                                                                           \
+        case OP_CALL:                                                                              \
+            goto op_call;                                                                          \
+        case OP_ADD:                                                                               \
+            goto op_add;                                                                           \
+        case OP_SUB:                                                                               \
+            goto op_sub;                                                                           \
+        case OP_MUL:                                                                               \
+            goto op_mul;                                                                           \
+        case OP_DIV:                                                                               \
+            goto op_div;                                                                           \
+        case OP_POW:                                                                               \
+            goto op_pow;                                                                           \
+        case OP_NEG:                                                                               \
+            goto op_neg;                                                                           \
+        default:                                                                                   \
+            goto op_bad;                                                                           \
+        }                                                                                          \
+    } while (0)
+#define TAVLO_DISPATCH_PUSHED()                                                                    \
+    do {                                                                                           \
+        switch (*pc) {                                                                             \
+        case OP_END:                                                                               \
+            goto push_then_end;                                                                    \
+        case OP_CONST:                                                                             \
+            goto push_then_const;                                                                  \
+        case OP_VAR:                                                                               \
+            goto push_then_var;                                                                    \
+        case OP_CALL:                                                                              \
+            goto push_then_call;                                                                   \
+        case OP_ADD:                                                                               \
+            goto fused_add;                                                                        \
+        case OP_SUB:                                                                               \
+            goto fused_sub;                                                                        \
+        case OP_MUL:                                                                               \
+            goto fused_mul;                                                                        \
+        case OP_DIV:                                                                               \
+            goto fused_div;                                                                        \
+        case OP_POW:                                                                               \
+            goto fused_pow;                                                                        \
+        case OP_NEG:                                                                               \
+            goto push_then_neg;                                                                    \
+        default:                                                                                   \
+            goto op_bad;                                                                           \
+        }                                                                                          \
+    } while (0)
+#endif
+
+// Label addresses and computed goto trip -Wpedantic.
+#if TAVLO_COMPUTED_GOTO
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
+
+// Byte code may come from anywhere, so every push, pop and parameter letter is
+// checked: a fault sets "I3: corrupted buffer" and yields 0.0 instead of
+// touching memory outside the stack. Compiled code never trips these checks
+// (translate refuses code that needs more than VALUE_STACK_SIZE values).
+//
+// The top of the stack lives in a register (`top`); the values under it are in
+// stack[1..n-1] with n values in all, and stack[0] takes the meaningless `top`
+// spilled by the first push. So n == sp - stack, a push needs sp < limit and an
+// operator with two operands needs sp >= stack + 2.
+//
+// Dispatch jumps straight from each instruction to the next (GCC's computed
+// goto where the compiler has it, a switch otherwise), so each op-code's jump
+// has its own entry in the branch predictor.
 double value(formu f)
 {
-    if (!f.code)
+    const unsigned char *pc = f.code;
+    if (!pc)
         return failWith(kEmptyFormula);
+    const double *const constants = f.ctable;
+    double *const param = engine.param;
 
     double stack[VALUE_STACK_SIZE];
-    int sp = 0; // values on the stack
-    const unsigned char *pc = f.code;
-    for (;;) {
-        unsigned char op = *pc++;
-        switch (op) {
-        case OP_END:
-            if (sp != 1) {
-                fset_error(kCorrupted);
-                if (sp == 0)
-                    return 0.0;
-            }
-            return stack[0];
-        case OP_CONST:
-            if (sp == VALUE_STACK_SIZE || !f.ctable)
-                return failWith(kCorrupted);
-            stack[sp++] = f.ctable[*pc++];
-            break;
-        case OP_VAR: {
-            const double *p = paramFor(static_cast<char>(*pc++));
-            if (sp == VALUE_STACK_SIZE || !p)
-                return failWith(kCorrupted);
-            stack[sp++] = *p;
-            break;
-        }
-        case OP_ADD:
-        case OP_SUB:
-        case OP_MUL:
-        case OP_DIV:
-        case OP_POW: {
-            if (sp < 2)
-                return failWith(kCorrupted);
-            double b = stack[--sp];
-            double &a = stack[sp - 1];
-            switch (op) {
-            case OP_ADD:
-                a = a + b;
-                break;
-            case OP_SUB:
-                a = a - b;
-                break;
-            case OP_MUL:
-                a = a * b;
-                break;
-            case OP_DIV:
-                a = a / b;
-                break;
-            default:
-                a = std::pow(a, b);
-                break;
-            }
-            break;
-        }
-        case OP_NEG:
-            if (sp < 1)
-                return failWith(kCorrupted);
-            stack[sp - 1] = -stack[sp - 1];
-            break;
-        case OP_CALL: {
-            // The row is read now, not at compile time: a redefined row takes effect
-            // in formulas compiled before.
-            const frow &row = ftable[*pc++];
-            if (static_cast<unsigned>(row.n_pars) > 3)
-                return failWith(kBadArity);
-            // A row deleted after compiling leaves an empty row behind.
-            if (!row.func)
-                return failWith(kNoFunction);
-            if (sp < row.n_pars || (row.n_pars == 0 && sp == VALUE_STACK_SIZE))
-                return failWith(kCorrupted);
-            double r;
-            switch (row.n_pars) {
-            case 0:
-                r = rowFunc<Func0>(row.func)();
-                break;
-            case 1:
-                r = row.func(stack[sp - 1]);
-                break;
-            case 2:
-                r = rowFunc<Func2>(row.func)(stack[sp - 2], stack[sp - 1]);
-                break;
-            default:
-                r = rowFunc<Func3>(row.func)(stack[sp - 3], stack[sp - 2], stack[sp - 1]);
-                break;
-            }
-            sp -= row.n_pars;
-            stack[sp++] = r;
-            break;
-        }
-        default:
-            return failWith(kBadOperator);
-        }
-    }
+    double *const limit = stack + VALUE_STACK_SIZE;
+    double *sp = stack;
+    double top = 0.0;
+
+    TAVLO_JUMP_TABLES;
+    double pending = 0.0; // a value pushed but not yet stored, see push_pending
+    TAVLO_DISPATCH();
+
+op_end:
+    if (sp == stack + 1)
+        return top;
+    fset_error(kCorrupted);
+    if (sp == stack)
+        return 0.0;
+    return stack[1];
+
+op_const:
+    if (sp == limit || !constants)
+        return failWith(kCorrupted);
+    pending = constants[*pc++];
+    TAVLO_DISPATCH_PUSHED();
+
+op_var : {
+    const unsigned letter = *pc++ - unsigned('a');
+    if (sp == limit || letter >= 26)
+        return failWith(kCorrupted);
+    pending = param[letter];
+    TAVLO_DISPATCH_PUSHED();
 }
+
+// After a push: the next instruction either takes the pushed value (`pending`)
+// as its right operand b, with `top` as the left one a, or the push is made and
+// the next instruction runs as usual, reached by a direct jump. The push was
+// checked already; a fused operator needs one value besides the pushed one.
+#define TAVLO_PUSH_THEN(label)                                                                     \
+    *sp++ = top;                                                                                   \
+    top = pending;                                                                                 \
+    ++pc;                                                                                          \
+    goto label
+
+push_then_end:
+    TAVLO_PUSH_THEN(op_end);
+push_then_const:
+    TAVLO_PUSH_THEN(op_const);
+push_then_var:
+    TAVLO_PUSH_THEN(op_var);
+push_then_call:
+    TAVLO_PUSH_THEN(op_call);
+push_then_neg:
+    TAVLO_PUSH_THEN(op_neg);
+
+fused_add:
+    ++pc;
+    if (sp == stack)
+        return failWith(kCorrupted);
+    top = add(top, pending);
+    TAVLO_DISPATCH();
+
+fused_sub:
+    ++pc;
+    if (sp == stack)
+        return failWith(kCorrupted);
+    top = top - pending;
+    TAVLO_DISPATCH();
+
+fused_mul:
+    ++pc;
+    if (sp == stack)
+        return failWith(kCorrupted);
+    top = multiply(top, pending);
+    TAVLO_DISPATCH();
+
+fused_div:
+    ++pc;
+    if (sp == stack)
+        return failWith(kCorrupted);
+    top = top / pending;
+    TAVLO_DISPATCH();
+
+fused_pow:
+    ++pc;
+    if (sp == stack)
+        return failWith(kCorrupted);
+    top = std::pow(top, pending);
+    TAVLO_DISPATCH();
+
+op_add:
+    if (sp < stack + 2)
+        return failWith(kCorrupted);
+    top = add(*--sp, top);
+    TAVLO_DISPATCH();
+
+op_sub:
+    if (sp < stack + 2)
+        return failWith(kCorrupted);
+    top = *--sp - top;
+    TAVLO_DISPATCH();
+
+op_mul:
+    if (sp < stack + 2)
+        return failWith(kCorrupted);
+    top = multiply(*--sp, top);
+    TAVLO_DISPATCH();
+
+op_div:
+    if (sp < stack + 2)
+        return failWith(kCorrupted);
+    top = *--sp / top;
+    TAVLO_DISPATCH();
+
+op_pow:
+    if (sp < stack + 2)
+        return failWith(kCorrupted);
+    top = std::pow(*--sp, top);
+    TAVLO_DISPATCH();
+
+op_neg:
+    if (sp == stack)
+        return failWith(kCorrupted);
+    top = -top;
+    TAVLO_DISPATCH();
+
+op_call : {
+    // The row is read now, not at compile time: a redefined row takes effect
+    // in formulas compiled before. Its fields are read once, before the call,
+    // so a function that redefines its own row cannot unbalance the stack.
+    const frow &row = ftable[*pc++];
+    const int n = row.n_pars;
+    const ffunc func = row.func;
+    if (static_cast<unsigned>(n) > 3)
+        return failWith(kBadArity);
+    // A row deleted after compiling leaves an empty row behind.
+    if (!func)
+        return failWith(kNoFunction);
+    switch (n) {
+    case 1:
+        if (sp == stack)
+            return failWith(kCorrupted);
+        top = func(top);
+        break;
+    case 2:
+        if (sp < stack + 2)
+            return failWith(kCorrupted);
+        --sp;
+        top = rowFunc<Func2>(func)(*sp, top);
+        break;
+    case 3:
+        if (sp < stack + 3)
+            return failWith(kCorrupted);
+        sp -= 2;
+        top = rowFunc<Func3>(func)(sp[0], sp[1], top);
+        break;
+    default:
+        if (sp == limit)
+            return failWith(kCorrupted);
+        *sp++ = top;
+        top = rowFunc<Func0>(func)();
+        break;
+    }
+    TAVLO_DISPATCH();
+}
+
+op_bad:
+    return failWith(kBadOperator);
+}
+
+#undef TAVLO_PUSH_THEN
+
+#if TAVLO_COMPUTED_GOTO
+#pragma GCC diagnostic pop
+#endif
 
 double fval(formu f, const char *letters, ...)
 {
-    fset_error(nullptr);
+    engine.errmes = nullptr;
     va_list ap;
     va_start(ap, letters);
     for (const char *l = letters; l && *l; ++l) {
@@ -156,16 +392,28 @@ double fval(formu f, const char *letters, ...)
     return value(f);
 }
 
+// The plot's once-per-point call, without the variable argument list. With
+// one value there is nothing to give further letters, so they are left alone.
+double fval(formu f, const char *letters, double v)
+{
+    engine.errmes = nullptr;
+    if (letters) {
+        if (double *p = paramFor(*letters))
+            *p = v;
+    }
+    return value(f);
+}
+
 double f_x_val(formu f, double x)
 {
-    fset_error(nullptr);
+    engine.errmes = nullptr;
     engine.param['x' - 'a'] = x;
     return value(f);
 }
 
 double fval_at(formu f)
 {
-    fset_error(nullptr);
+    engine.errmes = nullptr;
     return value(f);
 }
 

@@ -67,6 +67,9 @@ constexpr int VALUE_STACK_SIZE = 500;
 
 double value(formu f);
 double fval(formu f, const char *letters, ...);
+// fval with exactly one value: fval(f, "x", 2.5) calls this one, which skips
+// the variable argument list. Letters after the first get no value.
+double fval(formu f, const char *letters, double v);
 double f_x_val(formu f, double x);
 double fval_at(formu f);
 void make_var(char letter, double v);
