@@ -58,12 +58,13 @@ void Tavlo::fBoxMake()
 {
     for (int row = functionBox->count() - 1; row >= 0; --row)
         functionBox->removeItem(row);
-    for (Function *f = graph->getFunctions(); f; f = f->getNextFunction()) {
-        const int before = functionBox->count();
+    // The selector holds 100 rows. Functions beyond them still get the index of
+    // the row they would have, so every selector index names one function and
+    // the options dialog can delete any of them by index.
+    int index = 0;
+    for (Function *f = graph->getFunctions(); f; f = f->getNextFunction(), ++index) {
         functionBox->addItem(f->getString());
-        // The selector holds 100 rows; a function that found no row has no
-        // selector index rather than sharing the last row's.
-        f->setFBoxIndex(functionBox->count() > before ? functionBox->count() - 1 : -1);
+        f->setFBoxIndex(index);
     }
 }
 
@@ -121,8 +122,9 @@ void Tavlo::showColor(const QColor &c)
 
 void Tavlo::functionChange(int index)
 {
-    // Only a real row names a function (unlisted functions carry index -1).
-    const int id = index >= 0 ? graph->findFunctionFBoxIndex(index) : -1;
+    // Only a row of the selector can be shown.
+    const int id =
+        index >= 0 && index < functionBox->count() ? graph->findFunctionFBoxIndex(index) : -1;
     if (id != -1) {
         functionBox->setCurrentIndex(index);
         showColor(graph->getFunctionColor(id));

@@ -338,11 +338,19 @@ void tst_Tavlo::selectorHoldsHundredRows()
     QCOMPARE(w->functionBox->count(), 100);
     int row = 0;
     for (Function *f = graph->getFunctions(); f; f = f->getNextFunction(), ++row) {
-        QCOMPARE(f->getFBoxIndex(), row < 100 ? row : -1);
+        QCOMPARE(f->getFBoxIndex(), row);
         if (row < 100)
             QCOMPARE(w->functionBox->itemText(row), f->getString());
     }
     QCOMPARE(graph->findFunctionFBoxIndex(99), 99);
+    // The 101st function has no row to be shown in, but deleting it by its
+    // index removes it and no other.
+    w->setShownFunction(7);
+    QMetaObject::invokeMethod(w.get(), "functionChange", Q_ARG(int, 100));
+    QCOMPARE(w->getShownFunction(), 7);
+    graph->deleteFunctionFBoxIndex(100);
+    QVERIFY(!graph->setActiveFunction(100));
+    QVERIFY(graph->setActiveFunction(99));
 }
 
 void tst_Tavlo::colourButton_data()
