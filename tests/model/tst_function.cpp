@@ -19,13 +19,13 @@ void collectDebug(QtMsgType type, const QMessageLogContext &, const QString &msg
 
 // Records "id:var:text" linked the way the plot widget links them, all created
 // before any text is prepared so that references may also point forwards.
-std::vector<std::unique_ptr<Function>> makeList(const QStringList &specs)
+std::vector<std::unique_ptr<Function>> makeList(const QStringList &records)
 {
     std::vector<std::unique_ptr<Function>> list;
-    for (const QString &spec : specs) {
+    for (const QString &record : records) {
         Function *head = list.empty() ? nullptr : list.front().get();
-        list.push_back(std::make_unique<Function>(spec.section(':', 0, 0).toInt(), QString(),
-                                                  spec[spec.indexOf(':') + 1].toLatin1(),
+        list.push_back(std::make_unique<Function>(record.section(':', 0, 0).toInt(), QString(),
+                                                  record[record.indexOf(':') + 1].toLatin1(),
                                                   QColor(Qt::red), head));
         if (list.size() > 1) {
             list[list.size() - 2]->setNextFunction(list.back().get());
@@ -33,7 +33,7 @@ std::vector<std::unique_ptr<Function>> makeList(const QStringList &specs)
         }
     }
     for (size_t i = 0; i < list.size(); ++i)
-        list[i]->setString(specs[int(i)].section(':', 2));
+        list[i]->setString(records[int(i)].section(':', 2));
     return list;
 }
 

@@ -34,7 +34,7 @@ Run render(const QStringList &args, const QProcessEnvironment &env = {})
 
 // "x|d00000|sin(x)" is y = sin(x) in red, "y|..." a function of y; a leading
 // '!' marks it disabled (only a set file can carry that).
-struct Spec
+struct FunctionArg
 {
     bool enabled;
     char var;
@@ -42,7 +42,7 @@ struct Spec
     QString text;
 };
 
-Spec spec(const QString &s)
+FunctionArg functionArg(const QString &s)
 {
     const bool enabled = !s.startsWith(QLatin1Char('!'));
     const QStringList p = s.mid(enabled ? 0 : 1).split(QLatin1Char('|'));
@@ -52,7 +52,7 @@ Spec spec(const QString &s)
 void addFunctions(GraphWidget &g, const QStringList &functions)
 {
     for (const QString &f : functions) {
-        const Spec s = spec(f);
+        const FunctionArg s = functionArg(f);
         g.addFunction(g.getNumberOfFunctions(), s.text, s.var, s.color)->setEnabled(s.enabled);
     }
 }
@@ -81,7 +81,7 @@ QStringList functionArgs(const QStringList &functions, bool viaSet, const QStrin
                                                        : QStringList();
     QStringList args;
     for (const QString &f : functions) {
-        const Spec s = spec(f);
+        const FunctionArg s = functionArg(f);
         args << "--color" << s.color.name().mid(1) << (s.var == 'x' ? "--y" : "--x") << s.text;
     }
     return args;
@@ -196,11 +196,11 @@ private slots:
         for (const QString &f : functions) {
             bool shown = false;
             for (int i = 0; i < actual.width() * actual.height(); ++i)
-                shown |=
-                    actual.pixel(i % actual.width(), i / actual.width()) == spec(f).color.rgb();
-            QCOMPARE(shown, spec(f).enabled);
-            if (spec(f).enabled)
-                expected << spec(f).color.name();
+                shown |= actual.pixel(i % actual.width(), i / actual.width()) ==
+                         functionArg(f).color.rgb();
+            QCOMPARE(shown, functionArg(f).enabled);
+            if (functionArg(f).enabled)
+                expected << functionArg(f).color.name();
         }
         QVERIFY(actual == rgb32(g.picture()));
 
@@ -209,8 +209,8 @@ private slots:
         const QHash<QString, int> strokes = svgStrokes(path("same.svg"), viewBox);
         QCOMPARE(QSet<QString>(strokes.keyBegin(), strokes.keyEnd()), expected);
         for (const QString &f : functions)
-            if (spec(f).enabled && unbroken)
-                QCOMPARE(strokes.value(spec(f).color.name()), 1);
+            if (functionArg(f).enabled && unbroken)
+                QCOMPARE(strokes.value(functionArg(f).color.name()), 1);
         QCOMPARE(viewBox, QStringLiteral("0 0 232 216"));
     }
 
