@@ -3,6 +3,7 @@
 // written out again and must read back to the same functions.
 
 #include "dialogs/functionset.h"
+#include "fuzzqt.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 
@@ -15,18 +16,6 @@
 #include <cstdlib>
 
 namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
-void quiet(QtMsgType type, const QMessageLogContext &, const QString &)
-{
-    if (type == QtFatalMsg)
-        std::abort();
-}
 
 bool sameFunction(const FunctionRecord &a, const FunctionRecord &b)
 {

@@ -7,6 +7,7 @@
 // function of y), byte 1 gives some functions the id of the one before them
 // (bit i), the rest are the texts, one per line, at most eight.
 
+#include "fuzzqt.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 
@@ -21,20 +22,6 @@
 #include <vector>
 
 namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
-// Preparation writes two debug lines per reference; they would drown the
-// fuzzer's own output and slow it down.
-void quiet(QtMsgType type, const QMessageLogContext &, const QString &)
-{
-    if (type == QtFatalMsg)
-        std::abort();
-}
 
 constexpr int kMaxFunctions = 8;
 
