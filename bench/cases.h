@@ -42,15 +42,21 @@ inline double e5(double x)
 {
     return ((x + 1) * (x - 1)) / (x * x + 1);
 }
-inline double e6(double x)
+// E6 with the power function given: std::pow for plain C++, the library's pow
+// through a pointer for the same-calls version.
+template<class Pow>
+inline double polynomial20(double x, Pow pow)
 {
-    using std::pow;
     return x + 1.5 * pow(x, 2.0) - 2 * pow(x, 3.0) + 0.5 * pow(x, 4.0) - 0.25 * pow(x, 5.0) +
            3 * pow(x, 6.0) - 1.25 * pow(x, 7.0) + 0.75 * pow(x, 8.0) - 0.1 * pow(x, 9.0) +
            0.2 * pow(x, 10.0) - 0.3 * pow(x, 11.0) + 0.05 * pow(x, 12.0) - 0.02 * pow(x, 13.0) +
            0.01 * pow(x, 14.0) - 0.005 * pow(x, 15.0) + 0.002 * pow(x, 16.0) -
            0.001 * pow(x, 17.0) + 0.0005 * pow(x, 18.0) - 0.0002 * pow(x, 19.0) +
            0.0001 * pow(x, 20.0);
+}
+inline double e6(double x)
+{
+    return polynomial20(x, [](double a, double b) { return std::pow(a, b); });
 }
 inline double e7(double x)
 {
@@ -89,13 +95,7 @@ inline double c4(double x)
 }
 inline double c6(double x)
 {
-    double (*const pow)(double, double) = callPow;
-    return x + 1.5 * pow(x, 2.0) - 2 * pow(x, 3.0) + 0.5 * pow(x, 4.0) - 0.25 * pow(x, 5.0) +
-           3 * pow(x, 6.0) - 1.25 * pow(x, 7.0) + 0.75 * pow(x, 8.0) - 0.1 * pow(x, 9.0) +
-           0.2 * pow(x, 10.0) - 0.3 * pow(x, 11.0) + 0.05 * pow(x, 12.0) - 0.02 * pow(x, 13.0) +
-           0.01 * pow(x, 14.0) - 0.005 * pow(x, 15.0) + 0.002 * pow(x, 16.0) -
-           0.001 * pow(x, 17.0) + 0.0005 * pow(x, 18.0) - 0.0002 * pow(x, 19.0) +
-           0.0001 * pow(x, 20.0);
+    return polynomial20(x, static_cast<double (*)(double, double)>(callPow));
 }
 inline double c7(double x)
 {

@@ -27,9 +27,7 @@ bool sameFunction(const FunctionRecord &a, const FunctionRecord &b)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quiet);
-    static QApplication app(*argc, *argv);
+    startOffscreenApplication(argc, argv);
     return 0;
 }
 

@@ -47,9 +47,7 @@ void evaluateAll(GraphWidget &graph)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quiet);
-    static QApplication app(*argc, *argv);
+    startOffscreenApplication(argc, argv);
     return 0;
 }
 

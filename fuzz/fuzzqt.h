@@ -2,6 +2,7 @@
 
 // Shared by the fuzz targets that run Qt code offscreen.
 
+#include <QApplication>
 #include <QString>
 #include <QtGlobal>
 
@@ -21,4 +22,12 @@ inline void quiet(QtMsgType type, const QMessageLogContext &, const QString &)
 {
     if (type == QtFatalMsg)
         std::abort();
+}
+
+// The one application object of a fuzz run, on the offscreen platform.
+inline void startOffscreenApplication(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quiet);
+    static QApplication app(*argc, *argv);
 }
