@@ -5,6 +5,7 @@
 #include "dialogs/functionset.h"
 #include "dialogs/hands.h"
 #include "model/function.h"
+#include "model/numbertext.h"
 #include "plot/graphwidget.h"
 
 #include <QCheckBox>
@@ -32,8 +33,8 @@ OptionsDialog::OptionsDialog(QWidget *parent, const char *name, bool modal, Grap
     yStepSpinBox->setValue(graph->getYStep());
     gridCheckBox->setChecked(graph->getGridEnabled());
     // Six significant digits, shortest form: 1 -> "1", 0.25 -> "0.25".
-    gridXText->setText(QString::number(double(graph->getGridX()), 'g', 6));
-    gridYText->setText(QString::number(double(graph->getGridY()), 'g', 6));
+    gridXText->setText(formatNumber(graph->getGridX()));
+    gridYText->setText(formatNumber(graph->getGridY()));
     buildList();
 
     connect(functionList, &QTreeWidget::currentItemChanged, this,

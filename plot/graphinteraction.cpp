@@ -4,6 +4,7 @@
 #include "plot/graphwidget.h"
 
 #include "model/function.h"
+#include "model/numbertext.h"
 
 #include <QFont>
 #include <QMouseEvent>
@@ -271,7 +272,7 @@ void GraphWidget::findIntersectionNear(float x, float y)
         p.drawText(QPoint(column + 5, row - 25), a->getString());
         p.drawText(QPoint(column + 5, row - 15), b->getString());
         p.drawText(QPoint(column + 5, row - 5),
-                   tr("(%1, %2)").arg(QString::number(ix, 'g', 6), QString::number(iy, 'g', 6)));
+                   tr("(%1, %2)").arg(formatNumber(ix), formatNumber(iy)));
     } else {
         const int column = toPixel((x - xMin) / xUnitsPerPixel);
         const int row = toPixel(pixYMax - (y - yMin) / yUnitsPerPixel);
@@ -303,7 +304,7 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
         float tx = 0;
         float ty = 0;
         const auto gap = [&](float c) {
-            line->setString(QString::number(c, 'g', 6));
+            line->setString(formatNumber(c));
             calcIntersection(curveG, line.get(), c, narrow(curveF->evaluate(c)), 2 * r, n, tx, ty);
             return narrow(ty - curveF->evaluate(c));
         };

@@ -1,6 +1,7 @@
 #include "plot/graphwidget.h"
 
 #include "model/function.h"
+#include "model/numbertext.h"
 
 #include <QLine>
 #include <QPaintEngine>
@@ -373,10 +374,10 @@ void GraphWidget::drawGraphSlot()
 void GraphWidget::showBounds()
 {
     emit panning(true);
-    emit x_min_changed(QString::number(double(xMin), 'g', 6));
-    emit x_max_changed(QString::number(double(xMax), 'g', 6));
-    emit y_min_changed(QString::number(double(yMin), 'g', 6));
-    emit y_max_changed(QString::number(double(yMax), 'g', 6));
+    emit x_min_changed(formatNumber(xMin));
+    emit x_max_changed(formatNumber(xMax));
+    emit y_min_changed(formatNumber(yMin));
+    emit y_max_changed(formatNumber(yMax));
     emit panning(false);
 }
 

@@ -3,6 +3,7 @@
 #include "dialogs/editdialog.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
+#include "model/numbertext.h"
 #include "plot/graphwidget.h"
 
 #include <QApplication>
@@ -410,7 +411,7 @@ private slots:
         QCOMPARE(graph->getFindingIntersection(), button == QLatin1String("findIntButton"));
         const float xMin = button == QLatin1String("zoomStdButton") ? -10.0f : -3.0f;
         QCOMPARE(graph->getXMin(), xMin);
-        QCOMPARE(w->xMinText->text(), QString::number(double(xMin), 'g', 6));
+        QCOMPARE(w->xMinText->text(), formatNumber(xMin));
     }
 };
 

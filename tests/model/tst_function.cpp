@@ -1,4 +1,5 @@
 #include "model/function.h"
+#include "model/numbertext.h"
 
 #include <QDataStream>
 #include <QtTest>
@@ -54,6 +55,8 @@ private slots:
     void referenceWritesDebugLines();
     void streamBytes_data();
     void streamBytes();
+    void numberText_data();
+    void numberText();
 };
 
 void tst_Function::preparation_data()
@@ -131,6 +134,25 @@ void tst_Function::streamBytes()
     const QByteArray head =
         QByteArray::fromHex("00000003 00000001 0000000c 00730069006e002800780029 ffff0000");
     QCOMPARE(bytes.toHex(' '), (head + tail).toHex(' '));
+}
+
+void tst_Function::numberText_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    // Ties round to even as printf does, where Qt's own formatting rounds away.
+    QTest::newRow("tieToEven") << 1.140625 << "1.14062";
+    QTest::newRow("tieToEvenLarge") << 100000.5 << "100000";
+    QTest::newRow("tieToEvenSmall") << 0.2578125 << "0.257812";
+    QTest::newRow("negativeZero") << -0.0 << "-0";
+    QTest::newRow("negativeNan") << -std::nan("") << "-nan";
+    QTest::newRow("exponent") << -7.99997e-05 << "-7.99997e-05";
+}
+
+void tst_Function::numberText()
+{
+    QFETCH(double, value);
+    QTEST(formatNumber(value), "text");
 }
 
 QTEST_GUILESS_MAIN(tst_Function)

@@ -1,4 +1,5 @@
 #include "model/function.h"
+#include "model/numbertext.h"
 #include "plot/graphwidget.h"
 
 #include <QImage>
@@ -138,7 +139,7 @@ private slots:
         // one, so the exact texts are those of a single step.
         const QStringList texts = plot.log.mid(1, 4);
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(texts.at(i), QString::number(plot.bounds()[i], 'g', 6));
+            QCOMPARE(texts.at(i), formatNumber(plot.bounds()[i]));
         if (!moved)
             QCOMPARE(texts, QStringList({"-10", "10", "-10", "10"}));
         else if (moves.size() == 1)
