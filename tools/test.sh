@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 cmake --preset release -DTAVLO_BUILD_TESTS=ON >/dev/null
 cmake --build build -j"$(nproc)"
-QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)"
+ctest --preset release -j"$(nproc)"
