@@ -15,6 +15,7 @@ is no longer in the file: refresh the list) or "build error" (neither counts as 
     tools/mutate.py --code-from HEAD --tests-from HEAD --output table.md
     tools/mutate.py --check                 # only check that every fragment still applies
     tools/mutate.py --list                  # print the mutants
+    tools/mutate.py --compare old.md new.md # kills lost between two tables (exit 1 if any)
 
 The scratch folder (--workdir, default /tmp/tavlo-mutate-<worktree name>) is kept between runs so
 the next run only rebuilds what changed; --fresh starts it over. The first run builds the whole
@@ -264,7 +265,10 @@ class Suite:
                 else:
                     status = "failed"
             except subprocess.TimeoutExpired:
-                os.killpg(proc.pid, signal.SIGKILL)
+                try:
+                    os.killpg(proc.pid, signal.SIGKILL)  # the test and whatever it started
+                except ProcessLookupError:
+                    pass
                 out, _ = proc.communicate()
                 status = f"timeout {limit:.0f}s"
             with self.lock:
@@ -280,7 +284,10 @@ class Suite:
                 pool.shutdown(wait=False, cancel_futures=True)
                 with self.lock:
                     for proc in self.running:
-                        os.killpg(proc.pid, signal.SIGKILL)
+                        try:
+                            os.killpg(proc.pid, signal.SIGKILL)
+                        except ProcessLookupError:
+                            pass
                 raise
         return results
 
@@ -295,6 +302,32 @@ def fmt_time(seconds):
 
 def md_cell(text):
     return text.replace("|", "\\|").replace("`", "'")
+
+
+def read_table(path):
+    """{id: (result, what)} from a table this script wrote."""
+    rows = {}
+    for line in path.read_text(encoding="utf-8").splitlines():
+        cells = [c.strip() for c in re.split(r"(?<!\\)\|", line)[1:-1]]
+        if len(cells) == 5 and re.fullmatch(r"[A-Za-z0-9_-]+", cells[0]) and cells[0] != "ID":
+            rows[cells[0]] = (cells[3], cells[2])
+    return rows
+
+
+def compare(old_path, new_path):
+    """Mutants the old suite killed and the new one does not, and those both miss."""
+    old, new = read_table(old_path), read_table(new_path)
+    lost = [i for i in old if old[i][0] == "killed" and new.get(i, ("absent",))[0] != "killed"]
+    missed = [i for i in old if old[i][0] == "survived" and new.get(i, ("",))[0] == "survived"]
+    gained = [i for i in new if new[i][0] == "killed" and old.get(i, ("",))[0] != "killed"]
+    for title, ids, table in (("Killed before, not now", lost, new),
+                              ("Survived both", missed, new),
+                              ("Killed now, not before", gained, new)):
+        print(f"{title} ({len(ids)}):")
+        for i in ids:
+            result, what = table.get(i, ("absent", old.get(i, ("", ""))[1]))
+            print(f"  {i:5} {result:12} {what}")
+    return 1 if lost else 0
 
 
 def main():
@@ -323,11 +356,15 @@ def main():
     parser.add_argument("--check", action="store_true",
                         help="only check that every mutant still applies (no build)")
     parser.add_argument("--list", action="store_true", help="print the mutants and stop")
+    parser.add_argument("--compare", nargs=2, type=Path, metavar=("OLD.md", "NEW.md"),
+                        help="compare two tables written with --output and stop")
     parser.add_argument("--prepare", action="store_true",
                         help="only copy, build and run the baseline (to warm up the scratch build)")
     args = parser.parse_args()
     started = time.monotonic()
 
+    if args.compare:
+        return compare(*args.compare)
     mutants = parse_mutants(args.mutants)
     if args.only:
         wanted = [i.strip() for i in args.only.split(",") if i.strip()]
