@@ -528,7 +528,15 @@ def main():
     return 0
 
 
+def interrupt(signum, frame):
+    raise KeyboardInterrupt
+
+
 if __name__ == "__main__":
+    # Also when started in the background (where ^C is ignored) or stopped with kill: the
+    # mutated file is put back and the running test programs are ended.
+    signal.signal(signal.SIGINT, interrupt)
+    signal.signal(signal.SIGTERM, interrupt)
     try:
         sys.exit(main())
     except KeyboardInterrupt:
