@@ -419,7 +419,9 @@ def main():
 
     cache = build / "CMakeCache.txt"
     if not cache.exists() or f"CMAKE_BUILD_TYPE:STRING={args.build_type}\n" not in cache.read_text():
-        status, out = run_quiet(["cmake", "-S", str(src), "-B", str(build), "-G", "Ninja",
+        # Ninja decides what to rebuild faster than make; either works.
+        generator = ["-G", "Ninja"] if shutil.which("ninja") else []
+        status, out = run_quiet(["cmake", "-S", str(src), "-B", str(build), *generator,
                                  f"-DCMAKE_BUILD_TYPE={args.build_type}",
                                  "-DTAVLO_BUILD_TESTS=ON", "-DTAVLO_BUILD_BENCH=OFF",
                                  "-DTAVLO_BUILD_FUZZ=OFF"])
