@@ -153,7 +153,7 @@ std::vector<std::pair<std::string, std::string>> longTexts()
     return {
         {"sum_10000_x", sum},
         {"sum_10000_constants", constants},
-        {"parens_10000", repeated("", "(", "", 10000) + "x" + repeated("", ")", "", 10000)},
+        {"parens_1000", repeated("", "(", "", 1000) + "x" + repeated("", ")", "", 1000)},
         {"sin_nested_1000", repeated("", "sin(", "", 1000) + "x" + repeated("", ")", "", 1000)},
     };
 }
