@@ -2,7 +2,8 @@
 # Builds the Debian package (tools/package.sh) and checks it as a user would
 # meet it:
 #   - the menu entry passes desktop-file-validate and the AppStream metadata
-#     passes appstreamcli validate --no-net;
+#     passes appstreamcli validate --no-net (alone and with the tree it is
+#     installed in);
 #   - lintian finds no errors (its other remarks are printed);
 #   - cmake --install with DESTDIR and another prefix puts the same files there;
 #   - unpacked into a temporary folder, its tavlo-render writes a PNG and its
@@ -35,8 +36,9 @@ root="$tmp/root"
 dpkg -x "$deb" "$root"
 
 desktop-file-validate "$root/usr/share/applications/$id.desktop"
-appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" >/dev/null ||
-    appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
+# The metadata, the menu entry and the icons also have to name each other.
+appstreamcli validate-tree --no-net "$root" >/dev/null
 
 # Errors fail the check; warnings and notes are shown for whoever reads the log.
 status=0

@@ -6,8 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# dpkg-shlibdeps (dpkg-dev) finds the libraries the programs need.
-tools/setup.sh dpkg-dev
+# dpkg-shlibdeps (dpkg-dev) finds the libraries the programs need; CPack
+# picks the programs out with file.
+tools/setup.sh dpkg-dev file
 cmake --preset release >/dev/null
 cmake --build build -j"$(nproc)" --target tavlo tavlo-render tavlo_install_data >/dev/null
 rm -f build/tavlo_*.deb
