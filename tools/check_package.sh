@@ -38,7 +38,8 @@ dpkg -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/$id.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
 # The metadata, the menu entry and the icons also have to name each other.
-appstreamcli validate-tree --no-net "$root" >/dev/null
+appstreamcli validate-tree --no-net "$root" >"$tmp/tree.log" ||
+    { cat "$tmp/tree.log"; fail "appstreamcli validate-tree failed"; }
 
 # Errors fail the check; warnings and notes are shown for whoever reads the log.
 status=0
