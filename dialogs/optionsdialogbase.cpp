@@ -153,6 +153,8 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
     functionList->setColumnCount(5);
     functionList->setHeaderLabels({tr("ID"), tr("Var"), tr("Op"), tr("Function"), tr("On")});
     functionList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Each column keeps its contents' width; Qt's header would stretch the last one.
+    functionList->header()->setStretchLastSection(false);
     functionList->setRootIsDecorated(false);
     functionList->setAllColumnsShowFocus(true);
     functionList->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -109,6 +110,13 @@ private slots:
         // Sorted by the text of the ID column: 10 before 2.
         QCOMPARE(rowsOf(dialog.functionList),
                  (QStringList{"10|X|=|y^2|No", "2|Y|=|sin(x)|Yes", "9|Y||x/2|Yes"}));
+        // Each column is as wide as its contents: given room, the last one is not
+        // stretched to fill the list.
+        dialog.TabWidget2->setCurrentWidget(dialog.functionTab);
+        dialog.functionList->resize(600, 180);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(dialog.functionList->header()->length() < dialog.functionList->viewport()->width());
     }
 
     // As the main window is wired: a deletion renumbers the selector.
