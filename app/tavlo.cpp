@@ -22,6 +22,7 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
 {
     graph = new GraphWidget(graphframe, "graph1");
     graph->setGeometry(QRect(QPoint(1, 1), QPoint(232, 216)));
+    graph->setAccessibleName(tr("Plot"));
 
     // Connection order matters: a bound field's text reaches the plot widget
     // before tryDrawGraph() decides whether to redraw, and on slider release the

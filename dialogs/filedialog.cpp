@@ -70,6 +70,10 @@ FileDialog::FileDialog(QWidget *parent, const char *name, bool modal, Qt::Window
     fileNameLine->setObjectName(QStringLiteral("fileNameLine"));
     fileNameLine->setGeometry(10, 200, 210, 18);
 
+    // Names for screen readers: what the two unlabelled controls hold.
+    fileView->setAccessibleName(tr("Files"));
+    fileNameLine->setAccessibleName(tr("File name"));
+
     connect(okButton, &QPushButton::clicked, this, &FileDialog::OnOK);
     connect(cancelButton, &QPushButton::clicked, this, &FileDialog::reject);
     connect(ramButton, &QPushButton::clicked, this, &FileDialog::setDirRam);

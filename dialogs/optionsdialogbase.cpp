@@ -191,6 +191,19 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
         TextBrowser1->setPlainText(aboutTr);
     TabWidget2->addTab(about, tr("About"));
 
+    // Names for screen readers: a field's label, or what an unlabelled control is for.
+    TabWidget2->setAccessibleName(tr("Option pages"));
+    gridXText->setAccessibleName(tr("Grid x"));
+    gridYText->setAccessibleName(tr("Grid y"));
+    gridCheckBox->setAccessibleName(tr("Grid on"));
+    xStepSpinBox->setAccessibleName(tr("X-Step"));
+    yStepSpinBox->setAccessibleName(tr("Y-Step"));
+    colorButton->setAccessibleName(tr("Color"));
+    functionList->setAccessibleName(tr("Functions"));
+    TextBrowser2->setAccessibleName(tr("Help"));
+    TextBrowser1->setAccessibleName(tr("About"));
+    handsButton->setAccessibleName(tr("Picture"));
+
     applyFonts();
 }
 
