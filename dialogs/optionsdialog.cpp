@@ -78,18 +78,26 @@ void OptionsDialog::buildList()
     functionList->clear();
     for (Function *f = graph->getFunctions(); f; f = f->getNextFunction())
         addFunction(f);
+    showNoFunction();
+    // Refilling a list whose header sizes its columns to their contents leaves
+    // part of the viewport unpainted (Qt 6.4): rows below a deleted one kept
+    // their old picture. Repaint the whole list.
+    functionList->viewport()->update();
+}
+
+void OptionsDialog::showNoFunction()
+{
+    enabledBox->setChecked(false);
+    colorButton->setPalette(QPalette());
 }
 
 void OptionsDialog::setCurrentListItem(QTreeWidgetItem *item)
 {
     currentListItem = item;
-    if (!item) {
+    const int id = item ? item->text(0).toInt() : -1;
+    if (!item || !graph->setActiveFunction(id)) {
         currentId = -1;
-        return;
-    }
-    const int id = item->text(0).toInt();
-    if (!graph->setActiveFunction(id)) {
-        currentId = -1;
+        showNoFunction();
         return;
     }
     enabledBox->setChecked(graph->getFunctionEnabled(id));

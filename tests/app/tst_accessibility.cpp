@@ -68,13 +68,12 @@ private slots:
         using Make = std::function<QWidget *(Tavlo *)>;
         QTest::addColumn<Make>("make"); // the form to check, on top of a main window
         QTest::newRow("mainWindow") << Make([](Tavlo *w) { return w; });
-        QTest::newRow("editDialog") << Make([](Tavlo *w) {
-            return new EditDialog(w, "editdialog", true, 0, w->getGraph());
-        });
-        QTest::newRow("colorDialog") << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); });
-        QTest::newRow("optionsDialog") << Make([](Tavlo *w) {
-            return new OptionsDialog(w, "options", true, w->getGraph());
-        });
+        QTest::newRow("editDialog") << Make(
+            [](Tavlo *w) { return new EditDialog(w, "editdialog", true, 0, w->getGraph()); });
+        QTest::newRow("colorDialog")
+            << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); });
+        QTest::newRow("optionsDialog")
+            << Make([](Tavlo *w) { return new OptionsDialog(w, "options", true, w->getGraph()); });
         QTest::newRow("fileDialog") << Make([](Tavlo *w) {
             return new FileDialog(w, "FileDialog", true, {}, QStringLiteral("*"));
         });

@@ -143,6 +143,36 @@ private slots:
         QCOMPARE(stateOf(*graph), (QStringList{"2:1:#ff0000", "9:0:#00ff00"}));
     }
 
+    // What the screen shows of the list after a delete is what the list holds:
+    // the window's backing store against a fresh rendering of the list.
+    void deleteLeavesNoStaleRows()
+    {
+        OptionsDialog dialog(nullptr, "options", true, graph.get());
+        connect(&dialog, &OptionsDialog::functionDeleted, this, [this] { renumber(*graph); });
+        dialog.TabWidget2->setCurrentWidget(dialog.functionTab);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        chooseRow(dialog, QStringLiteral("10"));
+        QTest::qWait(20);
+        dialog.deleteButton->click();
+        QTest::qWait(20);
+        QWidget *viewport = dialog.functionList->viewport();
+        const QImage shown =
+            dialog.screen()
+                ->grabWindow(dialog.winId(), viewport->mapTo(&dialog, QPoint()).x(),
+                             viewport->mapTo(&dialog, QPoint()).y(), viewport->width(),
+                             viewport->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        const QImage held = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(rowsOf(dialog.functionList), (QStringList{"2|Y|=|sin(x)|Yes", "9|Y|=|x/2|Yes"}));
+        QVERIFY(shown == held);
+        // No row is current: the Enabled box and the colour swatch show no function.
+        QVERIFY(!dialog.enabledBox->isChecked());
+        QCOMPARE(dialog.colorButton->palette().color(QPalette::Button),
+                 dialog.palette().color(QPalette::Button));
+    }
+
     void actionsWithoutCurrentRowDoNothing_data()
     {
         QTest::addColumn<bool>("afterRebuild"); // else no row was ever chosen
