@@ -191,6 +191,11 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
         TextBrowser1->setPlainText(aboutTr);
     TabWidget2->addTab(about, tr("About"));
 
+    // The dialog has no Ok button: Enter in a field (a grid spacing) must press
+    // nothing, where Qt would press the first auto-default button, "Zoom Box".
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+
     // Names for screen readers: a field's label, or what an unlabelled control is for.
     TabWidget2->setAccessibleName(tr("Option pages"));
     gridXText->setAccessibleName(tr("Grid x"));

@@ -111,6 +111,35 @@ private slots:
         QCOMPARE(script.unexpectedCount(), 0);
     }
 
+    // "Ok" is the default button; the colour button is not, even with the focus
+    // it keeps after a colour was chosen. Cancel, when aimed at, still cancels.
+    void enterPressesOk_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("result");
+        QTest::newRow("functionText") << "functionBox" << int(QDialog::Accepted);
+        QTest::newRow("idBox") << "idBox" << int(QDialog::Accepted);
+        QTest::newRow("colorButtonAfterPick") << "colorButton" << int(QDialog::Accepted);
+        QTest::newRow("cancelButton") << "cancelButton" << int(QDialog::Rejected);
+    }
+
+    void enterPressesOk()
+    {
+        QFETCH(QString, focus);
+        EditDialog d(nullptr, "editdialog", true, 0, graph.get());
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        ModalScript script({[](QWidget *w) { qobject_cast<QDialog *>(w)->accept(); }});
+        QTest::mouseClick(d.colorButton, Qt::LeftButton);
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        d.findChild<QWidget *>(focus)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(script.unexpectedCount(), 0);
+        QVERIFY(!d.isVisible());
+        QTEST(d.result(), "result");
+    }
+
 private:
     std::unique_ptr<GraphWidget> graph;
 };

@@ -173,6 +173,36 @@ private slots:
                  dialog.palette().color(QPalette::Button));
     }
 
+    // Enter in a field presses no button: "Zoom Box", the first, would close
+    // the dialog with the zoom box armed.
+    void enterPressesNoButton_data()
+    {
+        QTest::addColumn<QString>("field");
+        for (const char *field : {"gridXText", "gridYText", "xStepSpinBox", "colorButton"})
+            QTest::newRow(field) << field;
+    }
+
+    void enterPressesNoButton()
+    {
+        QFETCH(QString, field);
+        OptionsDialog dialog(nullptr, "options", true, graph.get());
+        auto *target = dialog.findChild<QWidget *>(field);
+        dialog.TabWidget2->setCurrentWidget(target->parentWidget()->parentWidget() == dialog.tools
+                                                ? dialog.tools
+                                                : target->parentWidget());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        target->setFocus();
+        int clicks = 0;
+        for (QPushButton *button : dialog.findChildren<QPushButton *>())
+            connect(button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
+        ModalScript script; // a colour dialog opening would be unexpected
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(clicks, 0);
+        QCOMPARE(script.unexpectedCount(), 0);
+        QVERIFY(dialog.isVisible());
+    }
+
     void actionsWithoutCurrentRowDoNothing_data()
     {
         QTest::addColumn<bool>("afterRebuild"); // else no row was ever chosen
