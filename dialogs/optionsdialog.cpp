@@ -182,7 +182,10 @@ void OptionsDialog::saveFunctions()
             : tr("There was an error writing the\nfile.  Nothing was saved; an\nearlier file of "
                  "that name is\nleft as it was.");
     QMessageBox box(QMessageBox::Warning, tr("Save Error"), text, QMessageBox::Ok);
-    box.setGeometry(12, 100, 216, 120);
+    // At (12, 100) of the main window: on the handheld that window filled the
+    // screen, on a desktop the screen's corner can be far from the program.
+    const QWidget *mainWindow = parentWidget() ? parentWidget()->window() : this;
+    box.setGeometry(QRect(mainWindow->mapToGlobal(QPoint(12, 100)), QSize(216, 120)));
     box.exec();
 }
 

@@ -329,10 +329,13 @@ private slots:
         // A load appends with the next free ids.
         const QStringList expected =
             stateOf(*graph) + (loads ? QStringList{"3:0:#123456", "4:1:#000000"} : QStringList());
-        OptionsDialog dialog(nullptr, "options", true, graph.get());
+        MainWindowStub mainWindow;
+        mainWindow.setGeometry(300, 200, 240, 300);
+        OptionsDialog dialog(&mainWindow, "options", true, graph.get());
         dialog.show();
         QString seen;
         QWidget *boxParent = nullptr;
+        QPoint boxAt;
         ModalScript script({[path](QWidget *w) {
                                 auto *fd = qobject_cast<FileDialog *>(w);
                                 QVERIFY(fd);
@@ -344,6 +347,7 @@ private slots:
                                 QVERIFY(box);
                                 seen = box->windowTitle() + QLatin1Char('|') + box->text();
                                 boxParent = box->parentWidget();
+                                boxAt = box->geometry().topLeft();
                                 box->button(QMessageBox::Ok)->click();
                             }});
         save ? dialog.saveFunctions() : dialog.loadFunctions();
@@ -354,6 +358,9 @@ private slots:
         QCOMPARE(dialog.result() == QDialog::Accepted, loads);
         QCOMPARE(dialog.isVisible(), !loads);
         QCOMPARE(boxParent, !save && !message.isEmpty() ? &dialog : nullptr);
+        // The save error stands at (12, 100) of the main window, not of the screen.
+        if (save && !message.isEmpty())
+            QCOMPARE(boxAt, QPoint(312, 300));
         if (save && message.isEmpty()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
