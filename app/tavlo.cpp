@@ -1,6 +1,7 @@
 #include "app/tavlo.h"
 
 #include "dialogs/colordialog.h"
+#include "dialogs/compilemessage.h"
 #include "dialogs/editdialog.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
@@ -64,7 +65,11 @@ void Tavlo::fBoxMake()
     // the options dialog can delete any of them by index.
     int index = 0;
     for (Function *f = graph->getFunctions(); f; f = f->getNextFunction(), ++index) {
-        functionBox->addItem(f->getString());
+        if (index < functionBox->maxCount()) {
+            functionBox->addItem(f->getString());
+            // A text that does not compile is drawn as y = 0; the row says why.
+            functionBox->setItemData(index, compileProblem(*f), Qt::ToolTipRole);
+        }
         f->setFBoxIndex(index);
     }
 }

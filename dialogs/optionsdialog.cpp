@@ -1,6 +1,7 @@
 #include "dialogs/optionsdialog.h"
 
 #include "dialogs/colordialog.h"
+#include "dialogs/compilemessage.h"
 #include "dialogs/filedialog.h"
 #include "dialogs/functionset.h"
 #include "dialogs/hands.h"
@@ -66,7 +67,11 @@ void OptionsDialog::addFunction(Function *f)
         f->getString(),
         f->getEnabled() ? tr("Yes") : tr("No"),
     };
-    functionList->addTopLevelItem(new QTreeWidgetItem(texts));
+    auto *row = new QTreeWidgetItem(texts);
+    const QString problem = compileProblem(*f);
+    for (int column = 0; column < texts.size(); ++column)
+        row->setToolTip(column, problem);
+    functionList->addTopLevelItem(row);
 }
 
 void OptionsDialog::buildList()

@@ -102,14 +102,21 @@ private slots:
         graph->change_grid_x(QStringLiteral("0.25"));
         graph->setFunctionEquality(9, 2);
         graph->setFunctionEnabled(10, false);
+        graph->addFunction(4, QStringLiteral("sin(x"), 'y', Qt::black);
         OptionsDialog dialog(nullptr, "options", true, graph.get());
         QCOMPARE(dialog.yStepSpinBox->value(), 7);
         QVERIFY(!dialog.gridCheckBox->isChecked());
         QCOMPARE(dialog.gridXText->text() + QLatin1Char(' ') + dialog.gridYText->text(),
                  QStringLiteral("0.25 1"));
         // Sorted by the text of the ID column: 10 before 2.
-        QCOMPARE(rowsOf(dialog.functionList),
-                 (QStringList{"10|X|=|y^2|No", "2|Y|=|sin(x)|Yes", "9|Y||x/2|Yes"}));
+        QCOMPARE(rowsOf(dialog.functionList), (QStringList{"10|X|=|y^2|No", "2|Y|=|sin(x)|Yes",
+                                                           "4|X|=|sin(x|Yes", "9|Y||x/2|Yes"}));
+        // The row of a text that does not compile says why, in every column.
+        for (int c = 0; c < 5; ++c) {
+            QCOMPARE(dialog.functionList->topLevelItem(2)->toolTip(c),
+                     QStringLiteral("Function 4: X = sin(x\nundeclared parameter at character 5"));
+            QCOMPARE(dialog.functionList->topLevelItem(1)->toolTip(c), QString());
+        }
         // Each column is as wide as its contents: given room, the last one is not
         // stretched to fill the list.
         dialog.TabWidget2->setCurrentWidget(dialog.functionTab);
