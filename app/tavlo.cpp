@@ -67,8 +67,11 @@ void Tavlo::fBoxMake()
     for (Function *f = graph->getFunctions(); f; f = f->getNextFunction(), ++index) {
         if (index < functionBox->maxCount()) {
             functionBox->addItem(f->getString());
-            // A text that does not compile is drawn as y = 0; the row says why.
-            functionBox->setItemData(index, compileProblem(*f), Qt::ToolTipRole);
+            // A text that does not compile is drawn as y = 0; the row says why, also
+            // to screen readers.
+            const QString problem = compileProblem(*f);
+            functionBox->setItemData(index, problem, Qt::ToolTipRole);
+            functionBox->setItemData(index, problem, Qt::AccessibleDescriptionRole);
         }
         f->setFBoxIndex(index);
     }

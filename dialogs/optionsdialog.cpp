@@ -69,8 +69,10 @@ void OptionsDialog::addFunction(Function *f)
     };
     auto *row = new QTreeWidgetItem(texts);
     const QString problem = compileProblem(*f);
-    for (int column = 0; column < texts.size(); ++column)
+    for (int column = 0; column < texts.size(); ++column) {
         row->setToolTip(column, problem);
+        row->setData(column, Qt::AccessibleDescriptionRole, problem);
+    }
     functionList->addTopLevelItem(row);
 }
 

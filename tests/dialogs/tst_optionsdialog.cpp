@@ -113,8 +113,10 @@ private slots:
                                                            "4|X|=|sin(x|Yes", "9|Y||x/2|Yes"}));
         // The row of a text that does not compile says why, in every column.
         for (int c = 0; c < 5; ++c) {
-            QCOMPARE(dialog.functionList->topLevelItem(2)->toolTip(c),
-                     QStringLiteral("Function 4: X = sin(x\nundeclared parameter at character 5"));
+            for (int role : {Qt::ToolTipRole, Qt::AccessibleDescriptionRole})
+                QCOMPARE(
+                    dialog.functionList->topLevelItem(2)->data(c, role).toString(),
+                    QStringLiteral("Function 4: X = sin(x\nundeclared parameter at character 5"));
             QCOMPARE(dialog.functionList->topLevelItem(1)->toolTip(c), QString());
         }
         // Each column is as wide as its contents: given room, the last one is not
