@@ -198,6 +198,8 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
 
     // Names for screen readers: a field's label, or what an unlabelled control is for.
     TabWidget2->setAccessibleName(tr("Option pages"));
+    for (int page = 0; page < TabWidget2->count(); ++page)
+        TabWidget2->widget(page)->setAccessibleName(TabWidget2->tabText(page));
     gridXText->setAccessibleName(tr("Grid x"));
     gridYText->setAccessibleName(tr("Grid y"));
     gridCheckBox->setAccessibleName(tr("Grid on"));
