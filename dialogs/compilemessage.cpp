@@ -37,8 +37,8 @@ QString compileMessage(const QString &text, char indepVariable, int id, Function
     const QByteArray typed = text.toLatin1();
     int length = 0;
     int position = -1;
-    const formu f = translate(typed.constData(), indepVariable == 'x' ? "x" : "y", &length,
-                              &position);
+    const formu f =
+        translate(typed.constData(), indepVariable == 'x' ? "x" : "y", &length, &position);
     const char *typedMessage = fget_error();
     const bool samePlace = !f.code && typedMessage && std::strcmp(typedMessage, message) == 0 &&
                            position >= 0 && position <= typed.size();
