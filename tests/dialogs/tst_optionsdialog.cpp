@@ -196,9 +196,8 @@ private slots:
         QFETCH(QString, field);
         OptionsDialog dialog(nullptr, "options", true, graph.get());
         auto *target = dialog.findChild<QWidget *>(field);
-        dialog.TabWidget2->setCurrentWidget(target->parentWidget()->parentWidget() == dialog.tools
-                                                ? dialog.tools
-                                                : target->parentWidget());
+        dialog.TabWidget2->setCurrentWidget(
+            target->parentWidget() == dialog.functionTab ? dialog.functionTab : dialog.tools);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         target->setFocus();
