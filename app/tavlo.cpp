@@ -1,6 +1,7 @@
 #include "app/tavlo.h"
 
 #include "dialogs/colordialog.h"
+#include "dialogs/compilemessage.h"
 #include "dialogs/editdialog.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
@@ -22,6 +23,7 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
 {
     graph = new GraphWidget(graphframe, "graph1");
     graph->setGeometry(QRect(QPoint(1, 1), QPoint(232, 216)));
+    graph->setAccessibleName(tr("Plot"));
 
     // Connection order matters: a bound field's text reaches the plot widget
     // before tryDrawGraph() decides whether to redraw, and on slider release the
@@ -63,7 +65,14 @@ void Tavlo::fBoxMake()
     // the options dialog can delete any of them by index.
     int index = 0;
     for (Function *f = graph->getFunctions(); f; f = f->getNextFunction(), ++index) {
-        functionBox->addItem(f->getString());
+        if (index < functionBox->maxCount()) {
+            functionBox->addItem(f->getString());
+            // A text that does not compile is drawn as y = 0; the row says why, also
+            // to screen readers.
+            const QString problem = compileProblem(*f);
+            functionBox->setItemData(index, problem, Qt::ToolTipRole);
+            functionBox->setItemData(index, problem, Qt::AccessibleDescriptionRole);
+        }
         f->setFBoxIndex(index);
     }
 }

@@ -1,6 +1,7 @@
 #include "app/tavlobase.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QFont>
@@ -130,6 +131,17 @@ TavloBase::TavloBase(QWidget *parent, const char *name, Qt::WindowFlags fl)
     graphframe = make<QFrame>(this, "graphframe", 2, 2, 234, 218);
     graphframe->setFrameShape(QFrame::StyledPanel);
     graphframe->setFrameShadow(QFrame::Sunken);
+
+    // Names for screen readers: a field's label, or what an unlabelled control is for.
+    xMinText->setAccessibleName(tr("x-min"));
+    xMaxText->setAccessibleName(tr("x-max"));
+    yMinText->setAccessibleName(tr("y-min"));
+    yMaxText->setAccessibleName(tr("y-max"));
+    fCheckBox->setAccessibleName(tr("Enabled"));
+    fColorButton->setAccessibleName(tr("Color"));
+    functionBox->setAccessibleName(tr("Function"));
+    functionBox->view()->setAccessibleName(tr("Functions"));
+    zoomSlider->setAccessibleName(tr("Zoom"));
 }
 
 TavloBase::~TavloBase() = default;

@@ -63,6 +63,12 @@ ColorDialogBase::ColorDialogBase(QWidget *parent, const char *name, bool modal, 
     okButton->setGeometry(140, 80, 50, 20);
     okButton->setText(tr("OK"));
     okButton->setDefault(true);
+
+    // The letters beside the sliders, spelt out for screen readers.
+    redSlider->setAccessibleName(tr("Red"));
+    greenSlider->setAccessibleName(tr("Green"));
+    blueSlider->setAccessibleName(tr("Blue"));
+    colorFrame->setAccessibleName(tr("Color"));
 }
 
 ColorDialogBase::~ColorDialogBase() = default;

@@ -1,6 +1,7 @@
 #include "dialogs/editdialog.h"
 
 #include "dialogs/colordialog.h"
+#include "dialogs/compilemessage.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 
@@ -39,6 +40,9 @@ EditDialog::EditDialog(QWidget *parent, const char *name, bool modal, int id, Gr
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(colorButton, &QPushButton::clicked, this, &EditDialog::changeColor);
+    connect(functionBox, &QLineEdit::textChanged, this, &EditDialog::showCompileState);
+    connect(depVarBox, &QComboBox::currentIndexChanged, this, &EditDialog::showCompileState);
+    showCompileState();
 
     color = graph->setActiveFunction(shownId) ? graph->getFunctionColor(shownId) : QColor(0, 0, 0);
 }
@@ -82,6 +86,18 @@ void EditDialog::fillData(int id)
     const QColor c = graph->getFunctionColor(id);
     showColor(c);
     color = c;
+}
+
+void EditDialog::showCompileState()
+{
+    const QString message =
+        compileMessage(getFunction(), getIndepVariable(), getId(), graph->getFunctions());
+    QPalette colours; // the application's, while the text compiles
+    if (!message.isEmpty())
+        colours.setColor(QPalette::Text, Qt::red);
+    functionBox->setPalette(colours);
+    functionBox->setToolTip(message);
+    functionBox->setAccessibleDescription(message);
 }
 
 void EditDialog::changeColor()

@@ -26,6 +26,9 @@ public:
 private slots:
     void fillData(int id);
     void changeColor();
+    // Marks the text red, with the engine's message as its tooltip, while it
+    // does not compile.
+    void showCompileState();
 
 private:
     void showColor(const QColor &c);

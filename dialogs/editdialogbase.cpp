@@ -1,5 +1,6 @@
 #include "dialogs/editdialogbase.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QFont>
@@ -69,6 +70,20 @@ EditDialogBase::EditDialogBase(QWidget *parent, const char *name, bool modal, Qt
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setGeometry(20, 70, 60, 20);
     cancelButton->setText(tr("Cancel"));
+
+    // Enter means "Ok" unless the user moved to "Cancel": the colour button keeps
+    // the focus after a colour was chosen and must not take Enter to reopen it.
+    okButton->setDefault(true);
+    colorButton->setAutoDefault(false);
+
+    // Names for screen readers: a field's label, or what an unlabelled control is for.
+    idBox->setAccessibleName(tr("ID"));
+    depVarBox->setAccessibleName(tr("Variable"));
+    depVarBox->view()->setAccessibleName(tr("Variable"));
+    equalBox->setAccessibleName(tr("Relation"));
+    equalBox->view()->setAccessibleName(tr("Relation"));
+    functionBox->setAccessibleName(tr("Function"));
+    colorButton->setAccessibleName(tr("Color"));
 }
 
 EditDialogBase::~EditDialogBase() = default;

@@ -58,6 +58,8 @@ FileDialog::FileDialog(QWidget *parent, const char *name, bool modal, Qt::Window
     fileView->setGeometry(10, 40, 210, 150);
     fileView->setColumnCount(1);
     fileView->setHeaderLabels({tr("Name")});
+    // Qt's header would stretch the last (here the only) column to the list's width.
+    fileView->header()->setStretchLastSection(false);
     fileView->setColumnWidth(0, 190);
     fileView->setRootIsDecorated(false);
     fileView->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -67,6 +69,10 @@ FileDialog::FileDialog(QWidget *parent, const char *name, bool modal, Qt::Window
     fileNameLine = new QLineEdit(this);
     fileNameLine->setObjectName(QStringLiteral("fileNameLine"));
     fileNameLine->setGeometry(10, 200, 210, 18);
+
+    // Names for screen readers: what the two unlabelled controls hold.
+    fileView->setAccessibleName(tr("Files"));
+    fileNameLine->setAccessibleName(tr("File name"));
 
     connect(okButton, &QPushButton::clicked, this, &FileDialog::OnOK);
     connect(cancelButton, &QPushButton::clicked, this, &FileDialog::reject);

@@ -20,6 +20,7 @@ Hands::Hands(QWidget *parent, const char *name, bool modal, Qt::WindowFlags fl)
     PixmapLabel2->setGeometry(10, 10, 150, 111);
     PixmapLabel2->setPixmap(QPixmap(hands_xpm));
     PixmapLabel2->setScaledContents(true);
+    PixmapLabel2->setAccessibleName(tr("Picture"));
 }
 
 Hands::~Hands() = default;

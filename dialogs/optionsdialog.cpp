@@ -1,6 +1,7 @@
 #include "dialogs/optionsdialog.h"
 
 #include "dialogs/colordialog.h"
+#include "dialogs/compilemessage.h"
 #include "dialogs/filedialog.h"
 #include "dialogs/functionset.h"
 #include "dialogs/hands.h"
@@ -66,7 +67,13 @@ void OptionsDialog::addFunction(Function *f)
         f->getString(),
         f->getEnabled() ? tr("Yes") : tr("No"),
     };
-    functionList->addTopLevelItem(new QTreeWidgetItem(texts));
+    auto *row = new QTreeWidgetItem(texts);
+    const QString problem = compileProblem(*f);
+    for (int column = 0; column < texts.size(); ++column) {
+        row->setToolTip(column, problem);
+        row->setData(column, Qt::AccessibleDescriptionRole, problem);
+    }
+    functionList->addTopLevelItem(row);
 }
 
 void OptionsDialog::buildList()
@@ -78,18 +85,26 @@ void OptionsDialog::buildList()
     functionList->clear();
     for (Function *f = graph->getFunctions(); f; f = f->getNextFunction())
         addFunction(f);
+    showNoFunction();
+    // Refilling a list whose header sizes its columns to their contents leaves
+    // part of the viewport unpainted (Qt 6.4): rows below a deleted one kept
+    // their old picture. Repaint the whole list.
+    functionList->viewport()->update();
+}
+
+void OptionsDialog::showNoFunction()
+{
+    enabledBox->setChecked(false);
+    colorButton->setPalette(QPalette());
 }
 
 void OptionsDialog::setCurrentListItem(QTreeWidgetItem *item)
 {
     currentListItem = item;
-    if (!item) {
+    const int id = item ? item->text(0).toInt() : -1;
+    if (!item || !graph->setActiveFunction(id)) {
         currentId = -1;
-        return;
-    }
-    const int id = item->text(0).toInt();
-    if (!graph->setActiveFunction(id)) {
-        currentId = -1;
+        showNoFunction();
         return;
     }
     enabledBox->setChecked(graph->getFunctionEnabled(id));
@@ -174,7 +189,10 @@ void OptionsDialog::saveFunctions()
             : tr("There was an error writing the\nfile.  Nothing was saved; an\nearlier file of "
                  "that name is\nleft as it was.");
     QMessageBox box(QMessageBox::Warning, tr("Save Error"), text, QMessageBox::Ok);
-    box.setGeometry(12, 100, 216, 120);
+    // At (12, 100) of the main window: on the handheld that window filled the
+    // screen, on a desktop the screen's corner can be far from the program.
+    const QWidget *mainWindow = parentWidget() ? parentWidget()->window() : this;
+    box.setGeometry(QRect(mainWindow->mapToGlobal(QPoint(12, 100)), QSize(216, 120)));
     box.exec();
 }
 

@@ -42,6 +42,8 @@ private:
     // True when a row is current and its function still exists.
     bool hasCurrentFunction();
     void showColor(const QColor &color);
+    // With no current row: the Enabled box and the colour swatch show nothing.
+    void showNoFunction();
 
     GraphWidget *graph;
     QTreeWidgetItem *currentListItem = nullptr;

@@ -153,6 +153,8 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
     functionList->setColumnCount(5);
     functionList->setHeaderLabels({tr("ID"), tr("Var"), tr("Op"), tr("Function"), tr("On")});
     functionList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Each column keeps its contents' width; Qt's header would stretch the last one.
+    functionList->header()->setStretchLastSection(false);
     functionList->setRootIsDecorated(false);
     functionList->setAllColumnsShowFocus(true);
     functionList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -188,6 +190,26 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
     else
         TextBrowser1->setPlainText(aboutTr);
     TabWidget2->addTab(about, tr("About"));
+
+    // The dialog has no Ok button: Enter in a field (a grid spacing) must press
+    // nothing, where Qt would press the first auto-default button, "Zoom Box".
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+
+    // Names for screen readers: a field's label, or what an unlabelled control is for.
+    TabWidget2->setAccessibleName(tr("Option pages"));
+    for (int page = 0; page < TabWidget2->count(); ++page)
+        TabWidget2->widget(page)->setAccessibleName(TabWidget2->tabText(page));
+    gridXText->setAccessibleName(tr("Grid x"));
+    gridYText->setAccessibleName(tr("Grid y"));
+    gridCheckBox->setAccessibleName(tr("Grid on"));
+    xStepSpinBox->setAccessibleName(tr("X-Step"));
+    yStepSpinBox->setAccessibleName(tr("Y-Step"));
+    colorButton->setAccessibleName(tr("Color"));
+    functionList->setAccessibleName(tr("Functions"));
+    TextBrowser2->setAccessibleName(tr("Help"));
+    TextBrowser1->setAccessibleName(tr("About"));
+    handsButton->setAccessibleName(tr("Picture"));
 
     applyFonts();
 }

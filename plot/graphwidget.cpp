@@ -181,7 +181,22 @@ void GraphWidget::drawGraph()
         QPainter p(&image);
         paintGraph(p);
     }
+    describe();
     update();
+}
+
+void GraphWidget::describe()
+{
+    int drawn = 0;
+    for (const Function *f = functions; f; f = f->getNextFunction())
+        drawn += f->getEnabled() && !f->getString().isEmpty();
+    const QString curves =
+        drawn == 1 ? tr("1 function drawn") : tr("%1 functions drawn").arg(drawn);
+    const QString text = tr("x from %1 to %2, y from %3 to %4; %5")
+                             .arg(formatNumber(xMin), formatNumber(xMax), formatNumber(yMin),
+                                  formatNumber(yMax), curves);
+    if (text != accessibleDescription())
+        setAccessibleDescription(text);
 }
 
 void GraphWidget::paintGraph(QPainter &p)

@@ -127,6 +127,9 @@ protected:
 
 private:
     void drawCurves(QPainter &p);
+    // Tells screen readers what the last redraw shows: the bounds and how many
+    // curves were drawn.
+    void describe();
 
     bool gridEnabled = true;
     float gridX = 1.0f;

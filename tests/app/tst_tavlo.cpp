@@ -180,6 +180,14 @@ private slots:
         QCOMPARE(w->getShownFunction(), 0);
         QCOMPARE(w->functionBox->currentIndex(), 0);
         verifySelector(*w);
+
+        // A text that does not compile is stored as typed; its row says why.
+        addOrEdit(w->addButton, QStringLiteral("2x"), blue, 1);
+        QCOMPARE(graph->getFunctionString(1), QStringLiteral("2x"));
+        for (int role : {Qt::ToolTipRole, Qt::AccessibleDescriptionRole})
+            QCOMPARE(w->functionBox->itemData(1, role).toString(),
+                     QStringLiteral("Function 1: Y = 2x\nsyntax error at character 1"));
+        QCOMPARE(w->functionBox->itemData(0, Qt::ToolTipRole).toString(), QString());
     }
 
     void cancelChangesNothing_data()

@@ -111,6 +111,70 @@ private slots:
         QCOMPARE(script.unexpectedCount(), 0);
     }
 
+    // "Ok" is the default button; the colour button is not, even with the focus
+    // it keeps after a colour was chosen. Cancel, when aimed at, still cancels.
+    void enterPressesOk_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("result");
+        QTest::newRow("functionText") << "functionBox" << int(QDialog::Accepted);
+        QTest::newRow("idBox") << "idBox" << int(QDialog::Accepted);
+        QTest::newRow("colorButtonAfterPick") << "colorButton" << int(QDialog::Accepted);
+        QTest::newRow("cancelButton") << "cancelButton" << int(QDialog::Rejected);
+    }
+
+    void enterPressesOk()
+    {
+        QFETCH(QString, focus);
+        EditDialog d(nullptr, "editdialog", true, 0, graph.get());
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        ModalScript script({[](QWidget *w) { qobject_cast<QDialog *>(w)->accept(); }});
+        QTest::mouseClick(d.colorButton, Qt::LeftButton);
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        d.findChild<QWidget *>(focus)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(script.unexpectedCount(), 0);
+        QVERIFY(!d.isVisible());
+        QTEST(d.result(), "result");
+    }
+
+    // A text that does not compile turns red with the engine's message; it is
+    // still what the dialog hands on.
+    void marksTextThatDoesNotCompile_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("variable");    // row of the variable box: 0 "Y", 1 "X"
+        QTest::addColumn<QString>("message"); // empty: compiles
+        QTest::newRow("compiles") << "sin(x)" << 0 << "";
+        QTest::newRow("empty") << "" << 0 << "";
+        QTest::newRow("referenceCompiles") << "f(0)*x" << 0 << "";
+        QTest::newRow("unbalanced") << "sin(x" << 0 << "unmatched parentheses at character 5";
+        QTest::newRow("missingOperator") << "2x" << 0 << "syntax error at character 1";
+        QTest::newRow("lowerCaseExponent")
+            << "1e-3*x" << 0 << "undeclared parameter at character 2";
+        QTest::newRow("otherVariable") << "2*y" << 0 << "undeclared parameter at character 3";
+        QTest::newRow("otherVariableOfX") << "2*y" << 1 << "";
+    }
+
+    void marksTextThatDoesNotCompile()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, variable);
+        QFETCH(QString, message);
+        EditDialog d(nullptr, "editdialog", true, 7, graph.get());
+        d.functionBox->setText(QStringLiteral("x")); // from a compiling text
+        d.depVarBox->setCurrentIndex(variable);
+        d.functionBox->setText(text);
+        QCOMPARE(d.functionBox->toolTip(), message);
+        QCOMPARE(d.functionBox->accessibleDescription(), message);
+        QCOMPARE(d.functionBox->palette().color(QPalette::Text),
+                 message.isEmpty() ? QApplication::palette().color(QPalette::Text)
+                                   : QColor(Qt::red));
+        QCOMPARE(d.getFunction(), text);
+    }
+
 private:
     std::unique_ptr<GraphWidget> graph;
 };

@@ -59,6 +59,9 @@ private slots:
         FileDialog fd(nullptr, "FileDialog", true, {}, QStringLiteral("*"));
         QCOMPARE(rows(fd), (QStringList{"/.", "/..", "/A", "/b", "B.txt", "z.txt"}));
         QCOMPARE(fd.getFileName(), tavlo + QLatin1Char('/'));
+        fd.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fd));
+        QCOMPARE(fd.fileView->columnWidth(0), 190); // not stretched to the list's width
 
         tap(fd, QStringLiteral("z.txt"));
         QCOMPARE(fd.getFileName(), tavlo + QStringLiteral("/z.txt"));

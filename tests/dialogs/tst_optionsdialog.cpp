@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -101,14 +102,30 @@ private slots:
         graph->change_grid_x(QStringLiteral("0.25"));
         graph->setFunctionEquality(9, 2);
         graph->setFunctionEnabled(10, false);
+        graph->addFunction(4, QStringLiteral("sin(x"), 'y', Qt::black);
         OptionsDialog dialog(nullptr, "options", true, graph.get());
         QCOMPARE(dialog.yStepSpinBox->value(), 7);
         QVERIFY(!dialog.gridCheckBox->isChecked());
         QCOMPARE(dialog.gridXText->text() + QLatin1Char(' ') + dialog.gridYText->text(),
                  QStringLiteral("0.25 1"));
         // Sorted by the text of the ID column: 10 before 2.
-        QCOMPARE(rowsOf(dialog.functionList),
-                 (QStringList{"10|X|=|y^2|No", "2|Y|=|sin(x)|Yes", "9|Y||x/2|Yes"}));
+        QCOMPARE(rowsOf(dialog.functionList), (QStringList{"10|X|=|y^2|No", "2|Y|=|sin(x)|Yes",
+                                                           "4|X|=|sin(x|Yes", "9|Y||x/2|Yes"}));
+        // The row of a text that does not compile says why, in every column.
+        for (int c = 0; c < 5; ++c) {
+            for (int role : {Qt::ToolTipRole, Qt::AccessibleDescriptionRole})
+                QCOMPARE(
+                    dialog.functionList->topLevelItem(2)->data(c, role).toString(),
+                    QStringLiteral("Function 4: X = sin(x\nundeclared parameter at character 5"));
+            QCOMPARE(dialog.functionList->topLevelItem(1)->toolTip(c), QString());
+        }
+        // Each column is as wide as its contents: given room, the last one is not
+        // stretched to fill the list.
+        dialog.TabWidget2->setCurrentWidget(dialog.functionTab);
+        dialog.functionList->resize(600, 180);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(dialog.functionList->header()->length() < dialog.functionList->viewport()->width());
     }
 
     // As the main window is wired: a deletion renumbers the selector.
@@ -133,6 +150,65 @@ private slots:
         QCOMPARE(deleted.count(), 1);
         QCOMPARE(rowsOf(dialog.functionList), (QStringList{"2|Y|=|sin(x)|Yes", "9|Y|=|x/2|No"}));
         QCOMPARE(stateOf(*graph), (QStringList{"2:1:#ff0000", "9:0:#00ff00"}));
+    }
+
+    // What the screen shows of the list after a delete is what the list holds:
+    // the window's backing store against a fresh rendering of the list.
+    void deleteLeavesNoStaleRows()
+    {
+        OptionsDialog dialog(nullptr, "options", true, graph.get());
+        connect(&dialog, &OptionsDialog::functionDeleted, this, [this] { renumber(*graph); });
+        dialog.TabWidget2->setCurrentWidget(dialog.functionTab);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        chooseRow(dialog, QStringLiteral("10"));
+        QTest::qWait(20);
+        dialog.deleteButton->click();
+        QTest::qWait(20);
+        QWidget *viewport = dialog.functionList->viewport();
+        const QImage shown =
+            dialog.screen()
+                ->grabWindow(dialog.winId(), viewport->mapTo(&dialog, QPoint()).x(),
+                             viewport->mapTo(&dialog, QPoint()).y(), viewport->width(),
+                             viewport->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        const QImage held = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(rowsOf(dialog.functionList), (QStringList{"2|Y|=|sin(x)|Yes", "9|Y|=|x/2|Yes"}));
+        QVERIFY(shown == held);
+        // No row is current: the Enabled box and the colour swatch show no function.
+        QVERIFY(!dialog.enabledBox->isChecked());
+        QCOMPARE(dialog.colorButton->palette().color(QPalette::Button),
+                 dialog.palette().color(QPalette::Button));
+    }
+
+    // Enter in a field presses no button: "Zoom Box", the first, would close
+    // the dialog with the zoom box armed.
+    void enterPressesNoButton_data()
+    {
+        QTest::addColumn<QString>("field");
+        for (const char *field : {"gridXText", "gridYText", "xStepSpinBox", "colorButton"})
+            QTest::newRow(field) << field;
+    }
+
+    void enterPressesNoButton()
+    {
+        QFETCH(QString, field);
+        OptionsDialog dialog(nullptr, "options", true, graph.get());
+        auto *target = dialog.findChild<QWidget *>(field);
+        dialog.TabWidget2->setCurrentWidget(
+            target->parentWidget() == dialog.functionTab ? dialog.functionTab : dialog.tools);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        target->setFocus();
+        int clicks = 0;
+        for (QPushButton *button : dialog.findChildren<QPushButton *>())
+            connect(button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
+        ModalScript script; // a colour dialog opening would be unexpected
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(clicks, 0);
+        QCOMPARE(script.unexpectedCount(), 0);
+        QVERIFY(dialog.isVisible());
     }
 
     void actionsWithoutCurrentRowDoNothing_data()
@@ -261,10 +337,13 @@ private slots:
         // A load appends with the next free ids.
         const QStringList expected =
             stateOf(*graph) + (loads ? QStringList{"3:0:#123456", "4:1:#000000"} : QStringList());
-        OptionsDialog dialog(nullptr, "options", true, graph.get());
+        MainWindowStub mainWindow;
+        mainWindow.setGeometry(300, 200, 240, 300);
+        OptionsDialog dialog(&mainWindow, "options", true, graph.get());
         dialog.show();
         QString seen;
         QWidget *boxParent = nullptr;
+        QPoint boxAt;
         ModalScript script({[path](QWidget *w) {
                                 auto *fd = qobject_cast<FileDialog *>(w);
                                 QVERIFY(fd);
@@ -276,6 +355,7 @@ private slots:
                                 QVERIFY(box);
                                 seen = box->windowTitle() + QLatin1Char('|') + box->text();
                                 boxParent = box->parentWidget();
+                                boxAt = box->geometry().topLeft();
                                 box->button(QMessageBox::Ok)->click();
                             }});
         save ? dialog.saveFunctions() : dialog.loadFunctions();
@@ -286,6 +366,9 @@ private slots:
         QCOMPARE(dialog.result() == QDialog::Accepted, loads);
         QCOMPARE(dialog.isVisible(), !loads);
         QCOMPARE(boxParent, !save && !message.isEmpty() ? &dialog : nullptr);
+        // The save error stands at (12, 100) of the main window, not of the screen.
+        if (save && !message.isEmpty())
+            QCOMPARE(boxAt, QPoint(312, 300));
         if (save && message.isEmpty()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));

@@ -1,0 +1,128 @@
+#include "app/tavlo.h"
+#include "dialogs/colordialog.h"
+#include "dialogs/editdialog.h"
+#include "dialogs/filedialog.h"
+#include "dialogs/hands.h"
+#include "dialogs/optionsdialog.h"
+#include "plot/graphwidget.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Where an accessible object sits, for the failure message: "Tavlo/xMinText".
+QString pathOf(QAccessibleInterface *iface)
+{
+    QStringList names;
+    for (QObject *o = iface->object(); o; o = o->parent())
+        names.prepend(o->objectName().isEmpty() ? QString::fromLatin1(o->metaObject()->className())
+                                                : o->objectName());
+    return names.join(QLatin1Char('/'));
+}
+
+bool isClickable(QAccessibleInterface *iface)
+{
+    QAccessibleActionInterface *actions = iface->actionInterface();
+    if (!actions)
+        return false;
+    const QStringList names = actions->actionNames();
+    return names.contains(QAccessibleActionInterface::pressAction()) ||
+           names.contains(QAccessibleActionInterface::toggleAction());
+}
+
+// Every focusable or clickable object below iface, with no name to read out.
+void collectNameless(QAccessibleInterface *iface, QStringList &nameless)
+{
+    if ((iface->state().focusable || isClickable(iface)) &&
+        iface->text(QAccessible::Name).trimmed().isEmpty())
+        nameless << pathOf(iface) + QLatin1Char(' ') + QString::number(iface->role(), 16);
+    for (int i = 0; i < iface->childCount(); ++i) {
+        if (QAccessibleInterface *child = iface->child(i))
+            collectNameless(child, nameless);
+    }
+}
+
+} // namespace
+
+class tst_Accessibility : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        qputenv("HOME", home.path().toLocal8Bit()); // for the file dialog
+        QDir::setCurrent(home.path());
+    }
+
+    void everyControlHasAName_data()
+    {
+        using Make = std::function<QWidget *(Tavlo *)>;
+        QTest::addColumn<Make>("make"); // the form to check, on top of a main window
+        QTest::newRow("mainWindow") << Make([](Tavlo *w) { return w; });
+        QTest::newRow("editDialog") << Make(
+            [](Tavlo *w) { return new EditDialog(w, "editdialog", true, 0, w->getGraph()); });
+        QTest::newRow("colorDialog")
+            << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); });
+        QTest::newRow("optionsDialog")
+            << Make([](Tavlo *w) { return new OptionsDialog(w, "options", true, w->getGraph()); });
+        QTest::newRow("fileDialog") << Make([](Tavlo *w) {
+            return new FileDialog(w, "FileDialog", true, {}, QStringLiteral("*"));
+        });
+        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true, {}); });
+    }
+
+    // With no function and with one: an empty selector shows no text to read out.
+    void everyControlHasAName()
+    {
+        QFETCH(std::function<QWidget *(Tavlo *)>, make);
+        for (bool withFunction : {false, true}) {
+            Tavlo w;
+            if (withFunction) {
+                w.getGraph()->addFunction(0, QStringLiteral("sin(x)"), 'x', Qt::red);
+                w.fBoxMake();
+            }
+            QWidget *form = make(&w);
+            form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form));
+            QStringList nameless;
+            collectNameless(QAccessible::queryAccessibleInterface(form), nameless);
+            QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
+        }
+    }
+
+    // The plot says what it shows, as of the last redraw.
+    void plotDescribesItself()
+    {
+        Tavlo w;
+        GraphWidget *graph = w.getGraph();
+        graph->addFunction(0, QStringLiteral("sin(x)"), 'x', Qt::red);
+        graph->addFunction(1, QStringLiteral("x"), 'x', Qt::blue);
+        graph->addFunction(2, QString(), 'x', Qt::blue); // empty: not drawn
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        graph->drawGraphSlot();
+        QAccessibleInterface *plot = QAccessible::queryAccessibleInterface(graph);
+        QCOMPARE(plot->text(QAccessible::Name), QStringLiteral("Plot"));
+        QCOMPARE(plot->text(QAccessible::Description),
+                 QStringLiteral("x from -10 to 10, y from -10 to 10; 2 functions drawn"));
+        graph->setFunctionEnabled(1, false);
+        w.xMinText->setText(QStringLiteral("0.5"));
+        QCOMPARE(plot->text(QAccessible::Description),
+                 QStringLiteral("x from 0.5 to 10, y from -10 to 10; 1 function drawn"));
+    }
+
+private:
+    QTemporaryDir home;
+};
+
+QTEST_MAIN(tst_Accessibility)
+#include "tst_accessibility.moc"
