@@ -119,11 +119,14 @@ void Function::parse()
                                             [n](const Expansion &e) { return e.id == n; });
             if (n != id && !inside) {
                 const int len = (close < 0 ? int(s.size()) : close + 1) - i;
+                // Spliced as a C string, so a NUL in the other text ends it: the
+                // length used must be that of the text actually spliced in.
                 const QByteArray other = getOtherString(n).toLatin1();
-                const int delta = int(other.size()) + 2 - len;
-                if (s.size() + delta <= kMaxPreparedLength) {
-                    replace(i, len, stringInsert(s, other.constData(), i, len).mid(i, len + delta));
-                    open.push_back({n, i + int(other.size()) + 2});
+                const QString block = stringInsert(s, other.constData(), i, len).mid(i);
+                const int blockLength = int(block.size() - (s.size() - (i + len)));
+                if (s.size() + blockLength - len <= kMaxPreparedLength) {
+                    replace(i, len, block.left(blockLength));
+                    open.push_back({n, i + blockLength});
                 }
             }
         }

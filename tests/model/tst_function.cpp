@@ -78,6 +78,8 @@ void tst_Function::preparation_data()
     QTest::newRow("nestedReference") << QStringList{"0:x:x", "1:x:f(0)+1", "2:x:f(1)*2"} << 3.0 << 8.0 << "";
     QTest::newRow("functionOfY") << QStringList{"0:y:y^2-1"} << 3.0 << 8.0 << "";
     QTest::newRow("emptyText") << QStringList{"0:x:"} << 1.0 << 0.0 << "";
+    // A NUL ends the other text where the compiler would end it.
+    QTest::newRow("nulInReferencedText") << QStringList{QStringLiteral("0:x:2\0" "5"), "1:x:f(0)*x"} << 3.0 << 6.0 << "";
     QTest::newRow("missingReference") << QStringList{"0:x:f(9)+1"} << 1.0 << 0.0 << "function not found";
     QTest::newRow("selfReference") << QStringList{"4:x:f(4)+1"} << 1.0 << 0.0 << "undeclared parameter";
     QTest::newRow("referenceToFunctionOfY") << QStringList{"1:y:y", "2:x:f(1)"} << 1.0 << 0.0 << "undeclared parameter";
