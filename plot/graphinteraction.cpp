@@ -45,14 +45,17 @@ QPoint eventPos(const QMouseEvent *e)
     return QPointF(clamp(p.x()), clamp(p.y())).toPoint();
 }
 
-// double -> float; finite values beyond the float range become infinities
-// instead of an undefined conversion. (NaN and infinities convert as they are.)
+// double -> float as round-to-nearest does it, without the undefined conversion
+// of values beyond the float range: up to halfway between FLT_MAX and 2^128 a
+// value becomes FLT_MAX, from there on infinity. (NaN and infinities convert as
+// they are.)
 float narrow(double v)
 {
+    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
     if (v > double(FLT_MAX))
-        return INFINITY;
+        return v < halfway ? FLT_MAX : INFINITY;
     if (v < -double(FLT_MAX))
-        return -INFINITY;
+        return v > -halfway ? -FLT_MAX : -INFINITY;
     return static_cast<float>(v);
 }
 

@@ -38,13 +38,17 @@ int toPixel(float v)
     return int(std::clamp(v, -kFarPixel, kFarPixel));
 }
 
-// double -> float without the undefined conversion of values beyond FLT_MAX.
+// double -> float as round-to-nearest does it, without the undefined conversion
+// of values beyond the float range: up to halfway between FLT_MAX and 2^128 a
+// value becomes FLT_MAX, from there on infinity. (NaN and infinities convert as
+// they are.)
 float narrow(double v)
 {
+    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
     if (v > double(FLT_MAX))
-        return INFINITY;
+        return v < halfway ? FLT_MAX : INFINITY;
     if (v < -double(FLT_MAX))
-        return -INFINITY;
+        return v > -halfway ? -FLT_MAX : -INFINITY;
     return float(v);
 }
 

@@ -9,6 +9,8 @@
 #include <QStyleFactory>
 #include <QtTest>
 
+#include <cfloat>
+#include <cmath>
 #include <memory>
 
 using Pixels = QList<int>;
@@ -194,6 +196,9 @@ private slots:
         QTest::newRow("exponent") << "1E-7" << 1e-7f << "1e-07";
         QTest::newRow("loneMinus") << "-" << 0.0f << "0";
         QTest::newRow("piNotRewritten") << "pi" << 0.0f << "0";
+        // Above FLT_MAX but nearer to it than to the next power of two.
+        QTest::newRow("roundsDownToFloatMax") << "3.40282356E38" << FLT_MAX << "3.40282e+38";
+        QTest::newRow("roundsUpToInfinity") << "3.4028236E38" << INFINITY << "inf";
     }
 
     void boundText()
