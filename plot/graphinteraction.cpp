@@ -307,7 +307,8 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
         float tx = 0;
         float ty = 0;
         const auto gap = [&](float c) {
-            line->setString(formatNumber(c));
+            // Function texts take an exponent only as E ("1E-05", not "1e-05").
+            line->setString(formatNumber(c).replace(QLatin1Char('e'), QLatin1Char('E')));
             calcIntersection(curveG, line.get(), c, narrow(curveF->evaluate(c)), 2 * r, n, tx, ty);
             return narrow(ty - curveF->evaluate(c));
         };

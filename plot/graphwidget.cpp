@@ -187,7 +187,29 @@ float textValue(const QString &text)
 {
     if (text.isEmpty())
         return 0;
-    const QByteArray source = text.toLatin1();
+    QByteArray source = text.toLatin1();
+    // The exponent of a number may be written with a small e, as the C library
+    // writes it ("7.99997e-05", "1e+06"); the engine takes only E. Elsewhere an
+    // e stays the letter it is.
+    auto digit = [&source](qsizetype k) {
+        return k >= 0 && k < source.size() && source[k] >= '0' && source[k] <= '9';
+    };
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        if (source[i] != 'e')
+            continue;
+        qsizetype start = i;
+        bool mantissaDigit = false;
+        while (start > 0 && (digit(start - 1) || source[start - 1] == '.')) {
+            mantissaDigit = mantissaDigit || digit(start - 1);
+            --start;
+        }
+        const char before = start > 0 ? source[start - 1] : ' ';
+        const bool inName = (before >= 'a' && before <= 'z') || (before >= 'A' && before <= 'Z');
+        const qsizetype exponent =
+            i + 1 < source.size() && (source[i + 1] == '+' || source[i + 1] == '-') ? i + 2 : i + 1;
+        if (mantissaDigit && !inName && digit(exponent))
+            source[i] = 'E';
+    }
     int length = 0;
     int error = -1;
     const formu f = translate(source.constData(), "x", &length, &error);

@@ -196,6 +196,10 @@ private slots:
         QTest::newRow("exponent") << "1E-7" << 1e-7f << "1e-07";
         QTest::newRow("loneMinus") << "-" << 0.0f << "0";
         QTest::newRow("piNotRewritten") << "pi" << 0.0f << "0";
+        // Read back as written: a small e is an exponent, but only after a number.
+        QTest::newRow("smallExponent") << "-5e-1" << -0.5f << "-0.5";
+        QTest::newRow("smallExponentPlus") << "2*1e+06" << 2e6f << "2e+06";
+        QTest::newRow("letterE") << "2*e-1" << 0.0f << "0";
         // Above FLT_MAX but nearer to it than to the next power of two.
         QTest::newRow("roundsDownToFloatMax") << "3.40282356E38" << FLT_MAX << "3.40282e+38";
         QTest::newRow("roundsUpToInfinity") << "3.4028236E38" << INFINITY << "inf";

@@ -228,6 +228,10 @@ private slots:
         // The line x = c goes through c's 6-digit text: the crossing comes out to about 1e-5.
         QTest::newRow("mixedXFirst") << diagonal << Fn{"2.4691356-y", 'y'} << QPointF(1.3, 1.2)
                                      << true << QPointF(1.2345678, 1.2345678) << 2e-5;
+        // The line x = c is written "2E+06", which compiles.
+        QTest::newRow("mixedFarOut")
+            << diagonal << Fn{"4000000-y", 'y'} << QPointF(2000000.5, 1999999.5) << true
+            << QPointF(2e6, 2e6) << 0.5;
         QTest::newRow("mixedYFirst")
             << Fn{"2-y", 'y'} << diagonal << QPointF(0.9, 1.1) << true << QPointF(1, 1) << 1e-3;
         // No sign change: the interval collapses to the centre's x, on f1.
