@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -216,6 +217,20 @@ float textValue(const QString &text)
     const double v = fval(f, "x", 1.0);
     destrf(f);
     return narrow(v);
+}
+
+// The texts of a pair of bounds: six significant digits, or, where those would
+// read back as one value although the bounds differ (zoomed in deep at 5:
+// "5" and "5"), as many more as it takes to keep them apart. Nine digits always
+// read back as the float written.
+std::pair<QString, QString> boundTexts(float lo, float hi)
+{
+    for (int digits = 6;; ++digits) {
+        QString loText = formatNumber(lo, digits);
+        QString hiText = formatNumber(hi, digits);
+        if (digits == 9 || !(lo != hi) || textValue(loText) != textValue(hiText))
+            return {loText, hiText};
+    }
 }
 
 // Unlinks f from the list starting at head and returns the new first record.
@@ -496,11 +511,14 @@ void GraphWidget::drawGraphSlot()
 
 void GraphWidget::showBounds()
 {
+    // Both pairs are written before any text comes back into the bounds.
+    const auto [xMinText, xMaxText] = boundTexts(xMin, xMax);
+    const auto [yMinText, yMaxText] = boundTexts(yMin, yMax);
     emit panning(true);
-    emit x_min_changed(formatNumber(xMin));
-    emit x_max_changed(formatNumber(xMax));
-    emit y_min_changed(formatNumber(yMin));
-    emit y_max_changed(formatNumber(yMax));
+    emit x_min_changed(xMinText);
+    emit x_max_changed(xMaxText);
+    emit y_min_changed(yMinText);
+    emit y_max_changed(yMaxText);
     emit panning(false);
 }
 
