@@ -100,20 +100,30 @@ void bisect(float &a, float &b, float m, float gm, float ga, float gb)
         b = m;
 }
 
-// Runs n + 1 bisection steps over [a, b] on the gap g (evaluated at the
-// midpoint first, then at both ends) and returns the last midpoint.
-template<class Gap>
-float bisectGap(float a, float b, int n, Gap g)
+// Where a bisection ended: the midpoint of its last step, the gap there, and
+// whether its last interval still held a sign change of the gap (a zero counts).
+struct Bisection
 {
     float m = 0;
+    float gm = 0;
+    bool signChange = false;
+};
+
+// Runs n + 1 bisection steps over [a, b] on the gap g (evaluated at the
+// midpoint first, then at both ends).
+template<class Gap>
+Bisection bisectGap(float a, float b, int n, Gap g)
+{
+    Bisection result;
     for (int i = 0; i <= n; ++i) {
-        m = (a + b) * 0.5f;
+        const float m = (a + b) * 0.5f;
         const float gm = g(m);
         const float ga = g(a);
         const float gb = g(b);
         bisect(a, b, m, gm, ga, gb);
+        result = {m, gm, (ga <= 0 && gb >= 0) || (ga >= 0 && gb <= 0) || gm == 0};
     }
-    return m;
+    return result;
 }
 
 } // namespace
@@ -237,9 +247,11 @@ void GraphWidget::findIntersectionNear(float x, float y)
     if (getNumberOfFunctions() < 2)
         return;
 
-    // Disabled functions are candidates too. Equally near ones keep list order.
+    // Only curves on the plot are candidates. Equally near ones keep list order.
     for (activeFunction = functions; activeFunction;
          activeFunction = activeFunction->getNextFunction()) {
+        if (!activeFunction->getEnabled() || activeFunction->getString().isEmpty())
+            continue;
         const float d = distance(activeFunction, x, y);
         const float dA = distance(a, x, y);
         const float dB = distance(b, x, y);
@@ -290,11 +302,16 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
                                    float &ix, float &iy)
 {
     const auto g = [f1, f2](float t) { return difference(f1, f2, t); };
+    Bisection found;
+    float pixel = yUnitsPerPixel; // the gap is a height, except between functions of y
     if (ofX(f1) && ofX(f2)) {
-        ix = bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, g);
+        found = bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, g);
+        ix = found.m;
         iy = narrow(f1->evaluate(ix));
     } else if (!ofX(f1) && !ofX(f2)) {
-        iy = bisectGap(y - r * yUnitsPerPixel, y + r * yUnitsPerPixel, n, g);
+        found = bisectGap(y - r * yUnitsPerPixel, y + r * yUnitsPerPixel, n, g);
+        pixel = xUnitsPerPixel;
+        iy = found.m;
         ix = narrow(f1->evaluate(iy));
     } else {
         // F gives y in terms of x, G x in terms of y. For a column c the gap
@@ -312,11 +329,16 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
             calcIntersection(curveG, line.get(), c, narrow(curveF->evaluate(c)), 2 * r, n, tx, ty);
             return narrow(ty - curveF->evaluate(c));
         };
-        bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, gap);
+        found = bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, gap);
         iy = ty;
         ix = narrow(curveG->evaluate(iy));
     }
 
+    // The curves meet where the gap changes sign in the last interval, or comes
+    // within a pixel: parallel lines make the interval collapse onto the centre
+    // without either.
+    if (!found.signChange && !(std::fabs(found.gm) <= pixel))
+        return false;
     const float hx = r * xUnitsPerPixel * 0.5f;
     const float hy = r * yUnitsPerPixel * 0.5f;
     return x - hx < ix && ix < x + hx && y - hy < iy && iy < y + hy;

@@ -234,9 +234,13 @@ private slots:
             << QPointF(2e6, 2e6) << 0.5;
         QTest::newRow("mixedYFirst")
             << Fn{"2-y", 'y'} << diagonal << QPointF(0.9, 1.1) << true << QPointF(1, 1) << 1e-3;
-        // No sign change: the interval collapses to the centre's x, on f1.
-        QTest::newRow("parallel") << diagonal << Fn{"x+1", 'x'} << QPointF(0.5, 0.8) << true
+        // No sign change: the interval collapses to the centre's x, where the
+        // lines are still apart.
+        QTest::newRow("parallel") << diagonal << Fn{"x+1", 'x'} << QPointF(0.5, 0.8) << false
                                   << QPointF(0.5, 0.5) << 1e-5;
+        // No sign change either, but the curves touch within a pixel there.
+        QTest::newRow("touching") << Fn{"x^2", 'x'} << Fn{"0", 'x'} << QPointF(0.01, 0) << true
+                                  << QPointF(0.01, 0.0001) << 1e-5;
         QTest::newRow("nanEverywhere")
             << Fn{"ln(0-1)", 'x'} << diagonal << QPointF(0, 0) << false << QPointF(nan, nan) << 0.0;
         QTest::newRow("mixedNan") << Fn{"sqrt(0-1)", 'y'} << diagonal << QPointF(0, 0) << false
@@ -277,8 +281,13 @@ private slots:
         const QPoint tap(120, 104);
         QTest::newRow("thirdFunctionIgnored")
             << QList<Fn>{{"5", 'x'}, up, down} << -1 << tap << "circle";
-        QTest::newRow("disabledCandidate")
-            << QList<Fn>{up, {"0.7-x", 'x', false}} << -1 << tap << "circle";
+        // A hidden line passes nearest, through (0.32, 0.38).
+        QTest::newRow("hiddenCandidateSkipped")
+            << QList<Fn>{up, {"0.38", 'x', false}, down} << -1 << tap << "circle";
+        QTest::newRow("hiddenPartner")
+            << QList<Fn>{up, {"0.7-x", 'x', false}} << -1 << tap << "Error.";
+        QTest::newRow("parallelLines")
+            << QList<Fn>{{"x", 'x'}, {"x+1", 'x'}} << -1 << tap << "Error.";
         QTest::newRow("nanAndInfinityNeverChosen")
             << QList<Fn>{{"ln(0-1)", 'x'}, up, {"1/0", 'x'}, {"1/0", 'y'}, {"sqrt(0-1)", 'y'}, down}
             << -1 << tap << "circle";
