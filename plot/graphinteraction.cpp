@@ -7,10 +7,12 @@
 #include "model/numbertext.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <memory>
@@ -284,10 +286,21 @@ void GraphWidget::findIntersectionNear(float x, float y)
         // An outline rectangle of width w covers w + 1 columns: this is the
         // 5-pixel circle centred on the crossing's pixel.
         p.drawEllipse(QRect(column - 2, row - 2, 4, 4));
-        p.drawText(QPoint(column + 5, row - 25), a->getString());
-        p.drawText(QPoint(column + 5, row - 15), b->getString());
-        p.drawText(QPoint(column + 5, row - 5),
-                   tr("(%1, %2)").arg(formatNumber(ix), formatNumber(iy)));
+        const QStringList texts{a->getString(), b->getString(),
+                                tr("(%1, %2)").arg(formatNumber(ix), formatNumber(iy))};
+        // Beside the crossing, up and to the right; near the plot's edges the
+        // three move together just far enough to stay inside (to the left, or
+        // down from the top).
+        const QFontMetrics metrics(p.font());
+        int width = 0;
+        for (const QString &t : texts)
+            width = std::max(width, metrics.horizontalAdvance(t));
+        const int left = std::max(0, std::min(column + 5, pixXMax - width));
+        const int top = std::max(0, std::min(row - 25 - metrics.ascent(),
+                                             pixYMax - 20 - metrics.ascent() - metrics.descent()));
+        const int firstBaseline = top + metrics.ascent();
+        for (int i = 0; i < 3; ++i)
+            p.drawText(QPoint(left, firstBaseline + 10 * i), texts[i]);
     } else {
         const int column = toPixel((x - xMin) / xUnitsPerPixel);
         const int row = toPixel(pixYMax - (y - yMin) / yUnitsPerPixel);
