@@ -380,6 +380,8 @@ private slots:
             QCOMPARE(e->text(), min);
         for (QLineEdit *e : {w->xMaxText, w->yMaxText})
             QCOMPARE(e->text(), max);
+        for (QLineEdit *e : {w->xMinText, w->xMaxText, w->yMinText, w->yMaxText})
+            QCOMPARE(e->cursorPosition(), 0); // the beginning shows
         QCOMPARE(graph->getXMin(), min.toFloat());
         QCOMPARE(graph->getXMax(), max.toFloat());
         QCOMPARE(graph->getYMin(), min.toFloat());
