@@ -42,10 +42,18 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(xMaxText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
     connect(yMinText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
     connect(yMaxText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
-    connect(graph, &GraphWidget::x_min_changed, xMinText, &QLineEdit::setText);
-    connect(graph, &GraphWidget::x_max_changed, xMaxText, &QLineEdit::setText);
-    connect(graph, &GraphWidget::y_min_changed, yMinText, &QLineEdit::setText);
-    connect(graph, &GraphWidget::y_max_changed, yMaxText, &QLineEdit::setText);
+    // A bound written back shows its beginning, minus sign included, however
+    // little of it fits ("-0.00399999" would otherwise show as "00399999").
+    const auto showBound = [](QLineEdit *field) {
+        return [field](const QString &text) {
+            field->setText(text);
+            field->setCursorPosition(0);
+        };
+    };
+    connect(graph, &GraphWidget::x_min_changed, xMinText, showBound(xMinText));
+    connect(graph, &GraphWidget::x_max_changed, xMaxText, showBound(xMaxText));
+    connect(graph, &GraphWidget::y_min_changed, yMinText, showBound(yMinText));
+    connect(graph, &GraphWidget::y_max_changed, yMaxText, showBound(yMaxText));
     connect(zoomSlider, &QSlider::valueChanged, graph, &GraphWidget::change_zoom);
     connect(zoomSlider, &QSlider::sliderReleased, graph, &GraphWidget::showBounds);
     connect(zoomSlider, &QSlider::sliderReleased, this, &Tavlo::resetZoomSlider);

@@ -4,14 +4,115 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
 
-// References are expanded only while the prepared text stays below this length:
-// a chain like f(2) = 'f(1)+f(1)', f(3) = 'f(2)+f(2)', ... doubles at every step
-// and would otherwise exhaust memory. A reference left unexpanded fails to compile.
-constexpr int kMaxPreparedLength = 4096;
+// References are expanded while the prepared text stays within the compiler's
+// own text limit; a reference that would take it beyond is left as it stands
+// and fails to compile. A chain like f(2) = 'f(1)+f(1)', f(3) = 'f(2)+f(2)', ...
+// doubles at every step: this is where it ends.
+constexpr qsizetype kMaxPreparedLength = 1000000;
+
+// All the text that references insert in one preparation. What a reference
+// inserts normally stays, within the length above; but one whose ')' lies far
+// on replaces everything up to there, so unclosed references could insert and
+// replace again and again far beyond that length. This bounds their work.
+constexpr qsizetype kMaxInserted = 4 * kMaxPreparedLength;
+
+// A reference text that cannot name a number is written to the debug output
+// only this far, so that a long run of unclosed "f(" costs linear time.
+constexpr qsizetype kMaxShownReference = 100;
+
+// The text under preparation, split at the scan position: `passed` holds what
+// the scan has left behind, which no rewrite touches again, and `ahead` the
+// rest in reverse order, so that a rewrite at the scan position costs only the
+// characters it changes however long the text grows. `closes` lists where in
+// `ahead` the ')' are, so that the end of a reference is found at once.
+class ScanText
+{
+public:
+    explicit ScanText(const QString &text)
+    {
+        ahead.reserve(size_t(text.size()));
+        for (qsizetype k = text.size(); k > 0; --k)
+            push(text.at(k - 1).unicode());
+    }
+
+    qsizetype size() const { return qsizetype(passed.size() + ahead.size()); }
+    qsizetype remaining() const { return qsizetype(ahead.size()); }
+
+    // The character k places ahead of the scan position; NUL past the end.
+    QChar at(qsizetype k) const
+    {
+        return k < remaining() ? QChar(ahead[ahead.size() - 1 - size_t(k)]) : QChar();
+    }
+
+    // How many places ahead the next ')' is, or -1.
+    qsizetype nextClose() const
+    {
+        return closes.empty() ? -1 : qsizetype(ahead.size() - 1 - closes.back());
+    }
+
+    // The characters from `from` up to (not including) `to` places ahead.
+    QString mid(qsizetype from, qsizetype to) const
+    {
+        QString text;
+        text.reserve(to - from);
+        for (qsizetype k = from; k < to; ++k)
+            text += at(k);
+        return text;
+    }
+
+    // Replaces the `len` characters starting `from` places ahead by `with`.
+    void replace(qsizetype from, qsizetype len, const QString &with)
+    {
+        const QString before = mid(0, from);
+        for (qsizetype k = 0; k < from + len; ++k)
+            pop();
+        for (qsizetype k = with.size(); k > 0; --k)
+            push(with.at(k - 1).unicode());
+        for (qsizetype k = before.size(); k > 0; --k)
+            push(before.at(k - 1).unicode());
+    }
+
+    void advance() { passed.push_back(pop()); }
+
+    // The whole text, passed and ahead.
+    QString text() const
+    {
+        return QString::fromUtf16(passed.data(), qsizetype(passed.size())) + mid(0, remaining());
+    }
+
+private:
+    void push(char16_t c)
+    {
+        if (c == u')')
+            closes.push_back(ahead.size());
+        ahead.push_back(c);
+    }
+    char16_t pop()
+    {
+        const char16_t c = ahead.back();
+        ahead.pop_back();
+        if (!closes.empty() && closes.back() == ahead.size())
+            closes.pop_back();
+        return c;
+    }
+
+    std::u16string passed;
+    std::vector<char16_t> ahead;
+    std::vector<size_t> closes;
+};
+
+// What QString::toInt can accept before a NUL (and a little more).
+bool numberChar(QChar c)
+{
+    return c.isSpace() || c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-');
+}
 
 } // namespace
 
@@ -63,72 +164,89 @@ QString Function::stringInsert(QString &text, const char *insert, int pos, int l
 // expands references f(n) to the text of function n, scanning on through the
 // inserted text so that nested references are expanded too. Compiles the result
 // and leaves `string` as typed.
+//
+// Every rewrite happens at the scan position or just after it, so the work is
+// linear in the length of the text produced (references stop expanding at a
+// million characters).
 void Function::parse()
 {
     const QString typed = string;
-    QString s = string;
+    ScanText s(string);
 
     // Expansions the scan is still inside: a reference back to one of them
     // (1 -> 2 -> 1, or 1 -> 2 -> 3 -> 2) is left as it stands, so the chain ends.
+    // Each block lies inside the ones opened before it (it ends at the latest
+    // where they end), so they close in the reverse order.
     struct Expansion
     {
         int id;
-        int end; // one past the inserted "(...)"
+        qsizetype after; // characters ahead once the scan has passed the block
     };
     std::vector<Expansion> open;
+    std::unordered_set<int> openIds;
+    qsizetype inserted = 0;
+    // "(text)" of every function referred to so far; the texts do not change
+    // while this one is prepared.
+    std::unordered_map<int, QString> blocks;
 
-    auto at = [&s](int k) { return k < s.size() ? s.at(k) : QChar(); };
-    auto replace = [&](int pos, int len, const QString &with) {
-        const int delta = int(with.size()) - len;
-        s.replace(pos, len, with);
-        for (Expansion &e : open) {
-            if (e.end > pos)
-                e.end += delta;
-        }
-        string = s;
-    };
-
-    for (int i = 0; i < s.size(); ++i) {
-        const char16_t ch = s.at(i).unicode();
+    for (; s.remaining() > 0; s.advance()) {
+        const char16_t ch = s.at(0).unicode();
         if (ch == 0 || ch > 0xFF)
             break;
-        open.erase(std::remove_if(open.begin(), open.end(),
-                                  [i](const Expansion &e) { return e.end <= i; }),
-                   open.end());
+        while (!open.empty() && s.remaining() <= open.back().after) {
+            openIds.erase(open.back().id);
+            open.pop_back();
+        }
 
-        if (at(i) == QLatin1Char('*') && at(i + 1) == QLatin1Char('*'))
-            replace(i, 2, QStringLiteral("^ "));
+        if (s.at(0) == QLatin1Char('*') && s.at(1) == QLatin1Char('*'))
+            s.replace(0, 2, QStringLiteral("^ "));
 
         // A typed "pi()" already has its parentheses.
-        if (at(i) == QLatin1Char('p') && at(i + 1) == QLatin1Char('i') &&
-            at(i + 2) != QLatin1Char('('))
-            replace(i + 2, 0, QStringLiteral("()"));
+        if (s.at(0) == QLatin1Char('p') && s.at(1) == QLatin1Char('i') &&
+            s.at(2) != QLatin1Char('('))
+            s.replace(2, 0, QStringLiteral("()"));
 
-        if (at(i) == QLatin1Char('f') && at(i + 1) == QLatin1Char('(')) {
-            const int close = int(s.indexOf(QLatin1Char(')'), i + 2));
-            const int refEnd = close < 0 ? int(s.size()) : close;
-            const QString ref = s.mid(i + 2, refEnd - (i + 2));
+        if (s.at(0) == QLatin1Char('f') && s.at(1) == QLatin1Char('(')) {
+            const qsizetype close = s.nextClose();
+            const qsizetype refEnd = close < 0 ? s.remaining() : close;
+            // The reference text as toInt and the debug line read it: up to a NUL.
+            qsizetype k = 2;
+            while (k < refEnd && s.at(k) != QChar() && numberChar(s.at(k)))
+                ++k;
+            const bool numeric = k == refEnd || s.at(k) == QChar();
+            QString ref = s.mid(2, numeric ? k : std::min(refEnd, 2 + kMaxShownReference));
             bool ok = false;
-            int n = ref.toInt(&ok);
+            int n = numeric ? ref.toInt(&ok) : 0;
             if (!ok)
                 n = 0;
+            if (!numeric && refEnd - 2 > kMaxShownReference && !ref.contains(QChar()))
+                ref += QStringLiteral("...");
             qDebug("insFuncString: %s", qPrintable(ref));
             qDebug("insFuncNumber: %d", n);
 
-            const bool inside = std::any_of(open.begin(), open.end(),
-                                            [n](const Expansion &e) { return e.id == n; });
-            if (n != id && !inside) {
-                const int len = (close < 0 ? int(s.size()) : close + 1) - i;
-                const QByteArray other = getOtherString(n).toLatin1();
-                const int delta = int(other.size()) + 2 - len;
-                if (s.size() + delta <= kMaxPreparedLength) {
-                    replace(i, len, stringInsert(s, other.constData(), i, len).mid(i, len + delta));
-                    open.push_back({n, i + int(other.size()) + 2});
+            if (n != id && openIds.count(n) == 0) {
+                const qsizetype len = close < 0 ? s.remaining() : close + 1;
+                auto found = blocks.find(n);
+                if (found == blocks.end()) {
+                    // Spliced as a C string, so a NUL in the other text ends it;
+                    // the length counted is that of the text actually spliced in.
+                    const QByteArray other = getOtherString(n).toLatin1();
+                    QString empty;
+                    found = blocks.emplace(n, stringInsert(empty, other.constData(), 0, 0)).first;
+                }
+                const QString &block = found->second;
+                if (s.size() + block.size() - len <= kMaxPreparedLength &&
+                    inserted + block.size() <= kMaxInserted) {
+                    s.replace(0, len, block);
+                    inserted += block.size();
+                    open.push_back({n, s.remaining() - block.size()});
+                    openIds.insert(n);
                 }
             }
         }
     }
 
+    string = s.text();
     makeFormula();
     string = typed;
 }

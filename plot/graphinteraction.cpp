@@ -7,10 +7,12 @@
 #include "model/numbertext.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <memory>
@@ -45,14 +47,17 @@ QPoint eventPos(const QMouseEvent *e)
     return QPointF(clamp(p.x()), clamp(p.y())).toPoint();
 }
 
-// double -> float; finite values beyond the float range become infinities
-// instead of an undefined conversion. (NaN and infinities convert as they are.)
+// double -> float as round-to-nearest does it, without the undefined conversion
+// of values beyond the float range: up to halfway between FLT_MAX and 2^128 a
+// value becomes FLT_MAX, from there on infinity. (NaN and infinities convert as
+// they are.)
 float narrow(double v)
 {
+    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
     if (v > double(FLT_MAX))
-        return INFINITY;
+        return v < halfway ? FLT_MAX : INFINITY;
     if (v < -double(FLT_MAX))
-        return -INFINITY;
+        return v > -halfway ? -FLT_MAX : -INFINITY;
     return static_cast<float>(v);
 }
 
@@ -97,20 +102,30 @@ void bisect(float &a, float &b, float m, float gm, float ga, float gb)
         b = m;
 }
 
-// Runs n + 1 bisection steps over [a, b] on the gap g (evaluated at the
-// midpoint first, then at both ends) and returns the last midpoint.
-template<class Gap>
-float bisectGap(float a, float b, int n, Gap g)
+// Where a bisection ended: the midpoint of its last step, the gap there, and
+// whether its last interval still held a sign change of the gap (a zero counts).
+struct Bisection
 {
     float m = 0;
+    float gm = 0;
+    bool signChange = false;
+};
+
+// Runs n + 1 bisection steps over [a, b] on the gap g (evaluated at the
+// midpoint first, then at both ends).
+template<class Gap>
+Bisection bisectGap(float a, float b, int n, Gap g)
+{
+    Bisection result;
     for (int i = 0; i <= n; ++i) {
-        m = (a + b) * 0.5f;
+        const float m = (a + b) * 0.5f;
         const float gm = g(m);
         const float ga = g(a);
         const float gb = g(b);
         bisect(a, b, m, gm, ga, gb);
+        result = {m, gm, (ga <= 0 && gb >= 0) || (ga >= 0 && gb <= 0) || gm == 0};
     }
-    return m;
+    return result;
 }
 
 } // namespace
@@ -234,9 +249,11 @@ void GraphWidget::findIntersectionNear(float x, float y)
     if (getNumberOfFunctions() < 2)
         return;
 
-    // Disabled functions are candidates too. Equally near ones keep list order.
+    // Only curves on the plot are candidates. Equally near ones keep list order.
     for (activeFunction = functions; activeFunction;
          activeFunction = activeFunction->getNextFunction()) {
+        if (!activeFunction->getEnabled() || activeFunction->getString().isEmpty())
+            continue;
         const float d = distance(activeFunction, x, y);
         const float dA = distance(a, x, y);
         const float dB = distance(b, x, y);
@@ -269,10 +286,21 @@ void GraphWidget::findIntersectionNear(float x, float y)
         // An outline rectangle of width w covers w + 1 columns: this is the
         // 5-pixel circle centred on the crossing's pixel.
         p.drawEllipse(QRect(column - 2, row - 2, 4, 4));
-        p.drawText(QPoint(column + 5, row - 25), a->getString());
-        p.drawText(QPoint(column + 5, row - 15), b->getString());
-        p.drawText(QPoint(column + 5, row - 5),
-                   tr("(%1, %2)").arg(formatNumber(ix), formatNumber(iy)));
+        const QStringList texts{a->getString(), b->getString(),
+                                tr("(%1, %2)").arg(formatNumber(ix), formatNumber(iy))};
+        // Beside the crossing, up and to the right; near the plot's edges the
+        // three move together just far enough to stay inside (to the left, or
+        // down from the top).
+        const QFontMetrics metrics(p.font());
+        int width = 0;
+        for (const QString &t : texts)
+            width = std::max(width, metrics.horizontalAdvance(t));
+        const int left = std::max(0, std::min(column + 5, pixXMax - width));
+        const int top = std::max(0, std::min(row - 25 - metrics.ascent(),
+                                             pixYMax - 20 - metrics.ascent() - metrics.descent()));
+        const int firstBaseline = top + metrics.ascent();
+        for (int i = 0; i < 3; ++i)
+            p.drawText(QPoint(left, firstBaseline + 10 * i), texts[i]);
     } else {
         const int column = toPixel((x - xMin) / xUnitsPerPixel);
         const int row = toPixel(pixYMax - (y - yMin) / yUnitsPerPixel);
@@ -287,11 +315,16 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
                                    float &ix, float &iy)
 {
     const auto g = [f1, f2](float t) { return difference(f1, f2, t); };
+    Bisection found;
+    float pixel = yUnitsPerPixel; // the gap is a height, except between functions of y
     if (ofX(f1) && ofX(f2)) {
-        ix = bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, g);
+        found = bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, g);
+        ix = found.m;
         iy = narrow(f1->evaluate(ix));
     } else if (!ofX(f1) && !ofX(f2)) {
-        iy = bisectGap(y - r * yUnitsPerPixel, y + r * yUnitsPerPixel, n, g);
+        found = bisectGap(y - r * yUnitsPerPixel, y + r * yUnitsPerPixel, n, g);
+        pixel = xUnitsPerPixel;
+        iy = found.m;
         ix = narrow(f1->evaluate(iy));
     } else {
         // F gives y in terms of x, G x in terms of y. For a column c the gap
@@ -304,15 +337,21 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
         float tx = 0;
         float ty = 0;
         const auto gap = [&](float c) {
-            line->setString(formatNumber(c));
+            // Function texts take an exponent only as E ("1E-05", not "1e-05").
+            line->setString(formatNumber(c).replace(QLatin1Char('e'), QLatin1Char('E')));
             calcIntersection(curveG, line.get(), c, narrow(curveF->evaluate(c)), 2 * r, n, tx, ty);
             return narrow(ty - curveF->evaluate(c));
         };
-        bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, gap);
+        found = bisectGap(x - r * xUnitsPerPixel, x + r * xUnitsPerPixel, n, gap);
         iy = ty;
         ix = narrow(curveG->evaluate(iy));
     }
 
+    // The curves meet where the gap changes sign in the last interval, or comes
+    // within a pixel: parallel lines make the interval collapse onto the centre
+    // without either.
+    if (!found.signChange && !(std::fabs(found.gm) <= pixel))
+        return false;
     const float hx = r * xUnitsPerPixel * 0.5f;
     const float hy = r * yUnitsPerPixel * 0.5f;
     return x - hx < ix && ix < x + hx && y - hy < iy && iy < y + hy;

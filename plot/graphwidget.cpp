@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -26,10 +28,6 @@ float old_graph_x = 0;
 // outside the plot: lines to them are clipped like lines to infinity.
 constexpr float kFarPixel = 1e6f;
 
-// With 0 this many grid spacings away from the window, the grid is no longer
-// found by stepping out from 0 but by visiting the multiples inside the window.
-constexpr double kMaxGridSteps = 10000;
-
 const QColor kGridColor(220, 220, 220);
 const QColor kAxisColor(140, 140, 140);
 
@@ -41,45 +39,146 @@ int toPixel(float v)
     return int(std::clamp(v, -kFarPixel, kFarPixel));
 }
 
-// double -> float without the undefined conversion of values beyond FLT_MAX.
+// double -> float as round-to-nearest does it, without the undefined conversion
+// of values beyond the float range: up to halfway between FLT_MAX and 2^128 a
+// value becomes FLT_MAX, from there on infinity. (NaN and infinities convert as
+// they are.)
 float narrow(double v)
 {
+    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
     if (v > double(FLT_MAX))
-        return INFINITY;
+        return v < halfway ? FLT_MAX : INFINITY;
     if (v < -double(FLT_MAX))
-        return -INFINITY;
+        return v > -halfway ? -FLT_MAX : -INFINITY;
     return float(v);
 }
 
-// Calls draw(g) for every grid value of one axis: the multiples of spacing from
-// 0 up to hi and from 0 down to lo, as running float sums (their rounding decides
-// the pixel each line lands on). lo is the bound at pixel 0 of the window, which
-// spans `pixels` pixels of unitsPerPixel units each. Spacings that are not
-// positive, or finer than one pixel, draw no grid: such a grid would only turn
-// the plot grey, and stepping by it would not finish.
-template<typename Draw>
-void forGridValues(float lo, float hi, float spacing, float unitsPerPixel, int pixels, Draw draw)
+// The running sum 0, s, s + s, ... of one run of grid lines, exactly as float
+// additions make it, up to `limit`. Stepping through it one addition at a time
+// would not finish for a spacing far below the window (1E-30 at -10 ... 10), so
+// it moves in jumps: within one binade every addition rounds on the same grid,
+// so after one addition there (which may round a tie the other way) each adds
+// the same amount, and the values form a progression that is searched directly.
+// Once an addition no longer changes the sum, the multiples lie closer together
+// than floats, so every float from there on is the nearest float of a multiple:
+// the sum then goes on by one float at a time.
+class GridSum
 {
-    if (!(spacing > 0) || !std::isfinite(spacing) || !(unitsPerPixel > 0) ||
-        !std::isfinite(unitsPerPixel) || spacing < unitsPerPixel)
-        return;
-    const double up = hi >= 0 ? double(hi) / spacing : 0;
-    const double down = lo <= 0 ? -double(lo) / spacing : 0;
-    if (up + down <= kMaxGridSteps) {
-        for (float g = 0; g <= hi; g += spacing)
-            draw(g);
-        for (float g = 0; g >= lo; g -= spacing)
-            draw(g);
-        return;
+public:
+    GridSum(float spacing, float limit)
+        : s(spacing)
+        , limit(limit)
+    {}
+    float value() const { return a; }
+
+    // Moves on to the first value at which `reached` holds (false before that
+    // value, true from it on); false when the sum passes the limit first.
+    template<typename Reached>
+    bool advanceTo(Reached reached)
+    {
+        for (;;) {
+            if (!(a <= limit))
+                return false;
+            if (reached(a))
+                return true;
+            const double top = binadeTop(a);
+            const float next = step(a);
+            if (a > 0 && (stalled || binadeTop(previous) == top)) {
+                // a + j * d for j = 1 ... last; `last` keeps each of these
+                // additions clear of the binade's top.
+                const double d = double(next) - double(a);
+                const double room = top - (stalled ? d : double(s)) - double(a);
+                const double last = std::floor(room / d) - 1;
+                if (last >= 2) {
+                    auto at = [&](long long j) { return float(double(a) + double(j) * d); };
+                    auto done = [&](long long j) {
+                        const float v = at(j);
+                        return !(v <= limit) || reached(v);
+                    };
+                    long long lo = 1;
+                    long long hi = (long long)last;
+                    if (done(hi)) {
+                        while (lo < hi) {
+                            const long long mid = lo + (hi - lo) / 2;
+                            if (done(mid))
+                                hi = mid;
+                            else
+                                lo = mid + 1;
+                        }
+                    }
+                    previous = at(hi - 1);
+                    a = at(hi);
+                    continue;
+                }
+            }
+            previous = a;
+            a = next;
+        }
     }
-    // 0 lies far off: only the multiples inside the window can show.
-    const double first = std::ceil(double(lo) / spacing);
-    const double last = std::floor((double(lo) + double(unitsPerPixel) * pixels) / spacing);
-    int count = 0;
-    for (double k = first; k <= last && count <= pixels + 1; k += 1, ++count) {
-        const float g = narrow(k * spacing);
-        if ((g >= 0 && g <= hi) || (g <= 0 && g >= lo))
-            draw(g);
+
+private:
+    // The power of two that ends the binade of v (v > 0); the subnormals share
+    // the grid of the lowest binade.
+    static double binadeTop(float v)
+    {
+        if (v < FLT_MIN)
+            return double(FLT_MIN);
+        int e = 0;
+        std::frexp(v, &e);
+        return std::ldexp(1.0, e);
+    }
+    float step(float v)
+    {
+        if (!stalled) {
+            const float w = v + s;
+            if (w != v)
+                return w;
+            stalled = true;
+        }
+        return std::nextafter(v, INFINITY);
+    }
+
+    float a = 0;
+    float previous = 0;
+    const float s;
+    const float limit;
+    bool stalled = false;
+};
+
+// Calls draw(p) once for every pixel p in 0 ... last on which a grid line of one
+// axis falls: the lines at 0, spacing, 2 spacing, ... up to hi and at 0,
+// -spacing, ... down to lo, as running float sums (their rounding decides the
+// pixel each line lands on), where pixelOf (monotonic: rising when `rising`)
+// maps a value to its pixel. The work goes by pixels, not by lines, so a
+// spacing finer than a pixel turns every pixel it reaches into a line and still
+// finishes at once. A spacing that is not positive draws no grid.
+template<typename PixelOf, typename Draw>
+void forGridPixels(float lo, float hi, float spacing, int last, bool rising, PixelOf pixelOf,
+                   Draw draw)
+{
+    if (!(spacing > 0) || last < 0)
+        return;
+    std::vector<bool> hit(size_t(last) + 1);
+    for (const float sign : {1.0f, -1.0f}) {
+        // The sum runs over magnitudes; the downward run's values are their
+        // negatives, which is also what subtracting the spacing would give.
+        GridSum sum(spacing, sign > 0 ? hi : -lo);
+        const bool up = rising == (sign > 0); // the pixel grows with the sum
+        auto pixel = [&](float a) { return pixelOf(sign * a); };
+        if (!sum.advanceTo([&](float a) { return up ? pixel(a) >= 0 : pixel(a) <= last; }))
+            continue;
+        for (;;) {
+            const int p = pixel(sum.value());
+            if (p < 0 || p > last)
+                break;
+            hit[size_t(p)] = true;
+            if (!sum.advanceTo([&](float a) { return up ? pixel(a) > p : pixel(a) < p; }))
+                break;
+        }
+    }
+    for (int p = 0; p <= last; ++p) {
+        if (hit[size_t(p)])
+            draw(p);
     }
 }
 
@@ -89,13 +188,49 @@ float textValue(const QString &text)
 {
     if (text.isEmpty())
         return 0;
-    const QByteArray source = text.toLatin1();
+    QByteArray source = text.toLatin1();
+    // The exponent of a number may be written with a small e, as the C library
+    // writes it ("7.99997e-05", "1e+06"); the engine takes only E. Elsewhere an
+    // e stays the letter it is.
+    auto digit = [&source](qsizetype k) {
+        return k >= 0 && k < source.size() && source[k] >= '0' && source[k] <= '9';
+    };
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        if (source[i] != 'e')
+            continue;
+        qsizetype start = i;
+        bool mantissaDigit = false;
+        while (start > 0 && (digit(start - 1) || source[start - 1] == '.')) {
+            mantissaDigit = mantissaDigit || digit(start - 1);
+            --start;
+        }
+        const char before = start > 0 ? source[start - 1] : ' ';
+        const bool inName = (before >= 'a' && before <= 'z') || (before >= 'A' && before <= 'Z');
+        const qsizetype exponent =
+            i + 1 < source.size() && (source[i + 1] == '+' || source[i + 1] == '-') ? i + 2 : i + 1;
+        if (mantissaDigit && !inName && digit(exponent))
+            source[i] = 'E';
+    }
     int length = 0;
     int error = -1;
     const formu f = translate(source.constData(), "x", &length, &error);
     const double v = fval(f, "x", 1.0);
     destrf(f);
     return narrow(v);
+}
+
+// The texts of a pair of bounds: six significant digits, or, where those would
+// read back as one value although the bounds differ (zoomed in deep at 5:
+// "5" and "5"), as many more as it takes to keep them apart. Nine digits always
+// read back as the float written.
+std::pair<QString, QString> boundTexts(float lo, float hi)
+{
+    for (int digits = 6;; ++digits) {
+        QString loText = formatNumber(lo, digits);
+        QString hiText = formatNumber(hi, digits);
+        if (digits == 9 || !(lo != hi) || textValue(loText) != textValue(hiText))
+            return {loText, hiText};
+    }
 }
 
 // Unlinks f from the list starting at head and returns the new first record.
@@ -215,16 +350,19 @@ void GraphWidget::paintGraph(QPainter &p)
 
     if (gridEnabled) {
         p.setPen(QPen(kGridColor, 0));
-        forGridValues(xMin, xMax, gridX, xUnitsPerPixel, pixXMax, [&](float g) {
-            const int c = toPixel((g - xMin) / xUnitsPerPixel);
-            if (c >= 0 && c <= pixXMax)
-                p.drawLine(c, 0, c, pixYMax);
-        });
-        forGridValues(yMin, yMax, gridY, yUnitsPerPixel, pixYMax, [&](float g) {
-            const int r = toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel);
-            if (r >= 0 && r <= pixYMax)
-                p.drawLine(0, r, pixXMax, r);
-        });
+        // Equal or not finite bounds have no pixels to put lines on.
+        if (xUnitsPerPixel > 0 && std::isfinite(xUnitsPerPixel)) {
+            forGridPixels(
+                xMin, xMax, gridX, pixXMax, true,
+                [&](float g) { return toPixel((g - xMin) / xUnitsPerPixel); },
+                [&](int c) { p.drawLine(c, 0, c, pixYMax); });
+        }
+        if (yUnitsPerPixel > 0 && std::isfinite(yUnitsPerPixel)) {
+            forGridPixels(
+                yMin, yMax, gridY, pixYMax, false,
+                [&](float g) { return toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel); },
+                [&](int r) { p.drawLine(0, r, pixXMax, r); });
+        }
     }
 
     p.setPen(QPen(kAxisColor, 0));
@@ -388,11 +526,14 @@ void GraphWidget::drawGraphSlot()
 
 void GraphWidget::showBounds()
 {
+    // Both pairs are written before any text comes back into the bounds.
+    const auto [xMinText, xMaxText] = boundTexts(xMin, xMax);
+    const auto [yMinText, yMaxText] = boundTexts(yMin, yMax);
     emit panning(true);
-    emit x_min_changed(formatNumber(xMin));
-    emit x_max_changed(formatNumber(xMax));
-    emit y_min_changed(formatNumber(yMin));
-    emit y_max_changed(formatNumber(yMax));
+    emit x_min_changed(xMinText);
+    emit x_max_changed(xMaxText);
+    emit y_min_changed(yMinText);
+    emit y_max_changed(yMaxText);
     emit panning(false);
 }
 

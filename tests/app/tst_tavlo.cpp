@@ -341,39 +341,61 @@ private slots:
 
     void zoomSliderSpringsBack_data()
     {
+        QTest::addColumn<QString>("start"); // bounds of both axes; empty: the standard ones
         QTest::addColumn<int>("target");
+        QTest::addColumn<int>("drags");
         QTest::addColumn<QString>("min");
         QTest::addColumn<QString>("max");
-        QTest::newRow("zoomIn") << 75 << "-5"
+        QTest::newRow("zoomIn") << "" << 75 << 1 << "-5"
                                 << "5";
-        QTest::newRow("zoomOut") << 25 << "-15"
+        QTest::newRow("zoomOut") << "" << 25 << 1 << "-15"
                                  << "15";
+        // The texts written back have the C library's small e, and read back.
+        QTest::newRow("zoomInThreeTimes") << "" << 99 << 3 << "-7.99997e-05"
+                                          << "7.99997e-05";
+        // Six digits would write "5" twice: the bounds keep apart with more.
+        QTest::newRow("zoomInThreeTimesAtFive") << "4.9 5.1" << 99 << 3 << "4.999999"
+                                                << "5.000001";
     }
 
     void zoomSliderSpringsBack()
     {
+        QFETCH(QString, start);
         QFETCH(int, target);
+        QFETCH(int, drags);
         QFETCH(QString, min);
         QFETCH(QString, max);
+        if (!start.isEmpty()) {
+            const QStringList b = start.split(QLatin1Char(' '));
+            w->xMinText->setText(b[0]);
+            w->yMinText->setText(b[0]);
+            w->xMaxText->setText(b[1]);
+            w->yMaxText->setText(b[1]);
+        }
         QSlider *s = w->zoomSlider;
         const int step = target >= 50 ? 1 : -1;
-        const int redraws = graph->getRedrawCount();
-        s->setSliderDown(true);
-        for (int v = 50; v != target; v += step)
-            s->setSliderPosition(v + step); // each position reaches the plot at once
-        QCOMPARE(graph->getRedrawCount(), redraws + qAbs(target - 50));
-        QCOMPARE(graph->getXMin(), min.toFloat());
-        QCOMPARE(graph->getYMax(), max.toFloat());
-
-        s->setSliderDown(false); // release: the bounds are published, the slider springs back
-        QCOMPARE(s->value(), 50);
-        QCOMPARE(graph->zoomOffset, 0.0f);
+        for (int drag = 0; drag < drags; ++drag) {
+            const int redraws = graph->getRedrawCount();
+            s->setSliderDown(true);
+            for (int v = 50; v != target; v += step)
+                s->setSliderPosition(v + step); // each position reaches the plot at once
+            QCOMPARE(graph->getRedrawCount(), redraws + qAbs(target - 50));
+            s->setSliderDown(false); // release: the bounds are published, the slider springs back
+            QCOMPARE(s->value(), 50);
+            QCOMPARE(graph->zoomOffset, 0.0f);
+        }
         for (QLineEdit *e : {w->xMinText, w->yMinText})
             QCOMPARE(e->text(), min);
         for (QLineEdit *e : {w->xMaxText, w->yMaxText})
             QCOMPARE(e->text(), max);
+        for (QLineEdit *e : {w->xMinText, w->xMaxText, w->yMinText, w->yMaxText})
+            QCOMPARE(e->cursorPosition(), 0); // the beginning shows
         QCOMPARE(graph->getXMin(), min.toFloat());
         QCOMPARE(graph->getXMax(), max.toFloat());
+        QCOMPARE(graph->getYMin(), min.toFloat());
+        QVERIFY(graph->getXMin() < graph->getXMax());
+        // Drawn: two lines (the axes, or the grid at 5) cross the plot.
+        QVERIFY(countPixels(graph->picture(), Qt::white) <= 232 * 216 - (232 + 216 - 1));
     }
 
     void optionsDialog_data()

@@ -3,11 +3,14 @@
 #include "model/function.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QtTest>
 
+#include <cfloat>
+#include <cmath>
 #include <memory>
 
 using Pixels = QList<int>;
@@ -91,6 +94,59 @@ private slots:
         QCOMPARE(img.pixel(1, 1), qRgb(255, 255, 255));
     }
 
+    // Wherever the plain loop over running sums finishes, the grid is exactly its lines.
+    void gridAsRunningSums_data()
+    {
+        QTest::addColumn<QString>("bounds");
+        QTest::addColumn<QString>("spacing");
+        QTest::newRow("finerThanPixel") << "-160 160 -160 160"
+                                        << "1";
+        QTest::newRow("tenths") << "-10 10 -7 3"
+                                << "0.1";
+        QTest::newRow("farFromZero") << "1000000 1000010 -0.5 0.25"
+                                     << "0.1";
+        QTest::newRow("reversed") << "7.5 -3 2 -2"
+                                  << "0.3";
+        // 1.5 units in the last place above 1: every addition there is a tie.
+        QTest::newRow("ties") << "1 1.0000276 0.9999 1.0001"
+                              << "1.78813934326171875E-7";
+    }
+
+    void gridAsRunningSums()
+    {
+        QFETCH(QString, bounds);
+        QFETCH(QString, spacing);
+        auto w = makeWidget(bounds);
+        w->change_grid_x(spacing);
+        w->change_grid_y(spacing);
+        w->toggle_grid();
+        w->drawGraph();
+        const QImage axes = w->picture().copy();
+        w->toggle_grid();
+        w->drawGraph();
+
+        const float s = w->getGridX(), ux = w->getXUnitsPerPixel(), uy = w->getYUnitsPerPixel();
+        const float x0 = w->getXMin(), x1 = w->getXMax(), y0 = w->getYMin(), y1 = w->getYMax();
+        QImage expected(232, 216, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        QPainter p(&expected);
+        p.setPen(QPen(QColor(grid), 0));
+        for (float g = 0; g <= x1; g += s)
+            p.drawLine(int((g - x0) / ux), 0, int((g - x0) / ux), 216);
+        for (float g = 0; g >= x0; g -= s)
+            p.drawLine(int((g - x0) / ux), 0, int((g - x0) / ux), 216);
+        for (float g = 0; g <= y1; g += s)
+            p.drawLine(0, int(216 - (g - y0) / uy), 232, int(216 - (g - y0) / uy));
+        for (float g = 0; g >= y0; g -= s)
+            p.drawLine(0, int(216 - (g - y0) / uy), 232, int(216 - (g - y0) / uy));
+        p.end();
+        for (int y = 0; y < 216; ++y)
+            for (int x = 0; x < 232; ++x)
+                if (axes.pixel(x, y) == axis)
+                    expected.setPixel(x, y, axis);
+        QCOMPARE(w->picture(), expected);
+    }
+
     // Wired as the main window does it: the texts come back into the bound
     // slots, and the fourth change redraws from within the redraw.
     void boundsWrittenBackOnce()
@@ -140,6 +196,13 @@ private slots:
         QTest::newRow("exponent") << "1E-7" << 1e-7f << "1e-07";
         QTest::newRow("loneMinus") << "-" << 0.0f << "0";
         QTest::newRow("piNotRewritten") << "pi" << 0.0f << "0";
+        // Read back as written: a small e is an exponent, but only after a number.
+        QTest::newRow("smallExponent") << "-5e-1" << -0.5f << "-0.5";
+        QTest::newRow("smallExponentPlus") << "2*1e+06" << 2e6f << "2e+06";
+        QTest::newRow("letterE") << "2*e-1" << 0.0f << "0";
+        // Above FLT_MAX but nearer to it than to the next power of two.
+        QTest::newRow("roundsDownToFloatMax") << "3.40282356E38" << FLT_MAX << "3.40282e+38";
+        QTest::newRow("roundsUpToInfinity") << "3.4028236E38" << INFINITY << "inf";
     }
 
     void boundText()
@@ -265,10 +328,11 @@ private slots:
         // clang-format off
         QTest::newRow("spacingZero") << "-10 10 -10 10" << "0" << "x" << 0;
         QTest::newRow("spacingNegative") << "-10 10 -10 10" << "-1" << "x" << 0;
-        QTest::newRow("spacingTiny") << "-10 10 -10 10" << "1E-30" << "x" << 0;
+        // Finer than a pixel: every column is a line, except under the axis and the curves.
+        QTest::newRow("spacingTiny") << "-10 10 -10 10" << "1E-30" << "x" << 230;
         QTest::newRow("spacingHuge") << "-10 10 -10 10" << "1E30" << "x" << 0; // only 0, under the axis
         QTest::newRow("farFromZero") << "1000000 1000010 -10 10" << "1" << "x" << 10;
-        QTest::newRow("boundsHuge") << "-1E30 1E30 -1E30 1E30" << "1" << "x^3" << 0;
+        QTest::newRow("boundsHuge") << "-1E30 1E30 -1E30 1E30" << "1" << "x^3" << 231;
         QTest::newRow("boundsEqual") << "5 5 5 5" << "1" << "x" << 0;
         QTest::newRow("boundsReversed") << "10 -10 10 -10" << "1" << "tan(x)" << 0;
         QTest::newRow("boundsNotFinite") << "-1/0 1/0 0/0 1" << "1" << "x" << 0;

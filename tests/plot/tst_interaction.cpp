@@ -228,11 +228,19 @@ private slots:
         // The line x = c goes through c's 6-digit text: the crossing comes out to about 1e-5.
         QTest::newRow("mixedXFirst") << diagonal << Fn{"2.4691356-y", 'y'} << QPointF(1.3, 1.2)
                                      << true << QPointF(1.2345678, 1.2345678) << 2e-5;
+        // The line x = c is written "2E+06", which compiles.
+        QTest::newRow("mixedFarOut")
+            << diagonal << Fn{"4000000-y", 'y'} << QPointF(2000000.5, 1999999.5) << true
+            << QPointF(2e6, 2e6) << 0.5;
         QTest::newRow("mixedYFirst")
             << Fn{"2-y", 'y'} << diagonal << QPointF(0.9, 1.1) << true << QPointF(1, 1) << 1e-3;
-        // No sign change: the interval collapses to the centre's x, on f1.
-        QTest::newRow("parallel") << diagonal << Fn{"x+1", 'x'} << QPointF(0.5, 0.8) << true
+        // No sign change: the interval collapses to the centre's x, where the
+        // lines are still apart.
+        QTest::newRow("parallel") << diagonal << Fn{"x+1", 'x'} << QPointF(0.5, 0.8) << false
                                   << QPointF(0.5, 0.5) << 1e-5;
+        // No sign change either, but the curves touch within a pixel there.
+        QTest::newRow("touching") << Fn{"x^2", 'x'} << Fn{"0", 'x'} << QPointF(0.01, 0) << true
+                                  << QPointF(0.01, 0.0001) << 1e-5;
         QTest::newRow("nanEverywhere")
             << Fn{"ln(0-1)", 'x'} << diagonal << QPointF(0, 0) << false << QPointF(nan, nan) << 0.0;
         QTest::newRow("mixedNan") << Fn{"sqrt(0-1)", 'y'} << diagonal << QPointF(0, 0) << false
@@ -273,8 +281,13 @@ private slots:
         const QPoint tap(120, 104);
         QTest::newRow("thirdFunctionIgnored")
             << QList<Fn>{{"5", 'x'}, up, down} << -1 << tap << "circle";
-        QTest::newRow("disabledCandidate")
-            << QList<Fn>{up, {"0.7-x", 'x', false}} << -1 << tap << "circle";
+        // A hidden line passes nearest, through (0.32, 0.38).
+        QTest::newRow("hiddenCandidateSkipped")
+            << QList<Fn>{up, {"0.38", 'x', false}, down} << -1 << tap << "circle";
+        QTest::newRow("hiddenPartner")
+            << QList<Fn>{up, {"0.7-x", 'x', false}} << -1 << tap << "Error.";
+        QTest::newRow("parallelLines")
+            << QList<Fn>{{"x", 'x'}, {"x+1", 'x'}} << -1 << tap << "Error.";
         QTest::newRow("nanAndInfinityNeverChosen")
             << QList<Fn>{{"ln(0-1)", 'x'}, up, {"1/0", 'x'}, {"1/0", 'y'}, {"sqrt(0-1)", 'y'}, down}
             << -1 << tap << "circle";
@@ -333,35 +346,65 @@ private slots:
         QCOMPARE(w->picture(), plain);
     }
 
-    // Tapped between them, y = 0 - x and y = x are equally near: the earlier record
-    // is the first text. The difference is exactly 0 at x = 0, the middle of the
-    // search interval, so the crossing is exactly (0, 0), at the axes' crossing.
+    void finderOverlayTexts_data()
+    {
+        QTest::addColumn<QStringList>("functions"); // equally near the tap: in this order
+        QTest::addColumn<QPointF>("tap");
+        QTest::addColumn<QPoint>("crossing"); // its pixel
+        QTest::addColumn<QString>("coordinates");
+        QTest::addColumn<bool>("moved"); // to the right edge (and to the top); else beside
+        // The difference is exactly 0 at the middle of the search interval, so the
+        // crossings are exact.
+        QTest::newRow("besideCrossing")
+            << QStringList{"0-x", "x"} << QPointF(0, 0.1) << QPoint(116, 108) << "(0, 0)" << false;
+        QTest::newRow("rightEdge")
+            << QStringList{"8-x", "x-8"} << QPointF(8, 0.1) << QPoint(208, 108) << "(8, 0)" << true;
+        QTest::newRow("topRightCorner") << QStringList{"17.5-x", "x+1.5"} << QPointF(8, 9.4)
+                                        << QPoint(208, 5) << "(8, 9.5)" << true;
+    }
+
+    // The texts of the two functions and the coordinates, left-aligned 5 pixels
+    // right of the crossing with baselines 25, 15 and 5 pixels above it; near the
+    // edges moved left and down just far enough to be seen whole.
     void finderOverlayTexts()
     {
+        QFETCH(QStringList, functions);
+        QFETCH(QPointF, tap);
+        QFETCH(QPoint, crossing);
+        QFETCH(QString, coordinates);
+        QFETCH(bool, moved);
         Plot plot;
         GraphWidget *w = plot.w;
-        plot.add(QStringLiteral("0-x"), 'x', Qt::blue);
-        plot.add(QStringLiteral("x"), 'x', Qt::darkGreen);
+        plot.add(functions[0], 'x', Qt::blue);
+        plot.add(functions[1], 'x', Qt::darkGreen);
         w->drawGraph();
         QImage expected = w->picture().copy();
-        w->findIntersectionNear(0.0f, 0.1f);
+        w->findIntersectionNear(float(tap.x()), float(tap.y()));
         const QImage img = w->picture().copy();
 
-        QPainter p(&expected);
-        p.setRenderHint(QPainter::TextAntialiasing, false);
         QFont font = w->font();
         font.setStyleStrategy(QFont::NoAntialias);
+        const QFontMetrics metrics(font);
+        const QStringList texts = functions + QStringList{coordinates};
+        int width = 0;
+        for (const QString &t : texts)
+            width = qMax(width, metrics.horizontalAdvance(t));
+        QCOMPARE(crossing.x() + 5 + width > 232, moved);
+        const int left = moved ? 232 - width : crossing.x() + 5;
+        const int baseline = qMax(crossing.y() - 25, metrics.ascent());
+        QPainter p(&expected);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
         p.setFont(font);
         p.setPen(Qt::black);
-        p.drawText(QPoint(121, 83), QStringLiteral("0-x"));
-        p.drawText(QPoint(121, 93), QStringLiteral("x"));
-        p.drawText(QPoint(121, 103), QStringLiteral("(0, 0)"));
+        for (int i = 0; i < 3; ++i)
+            p.drawText(QPoint(left, baseline + 10 * i), texts[i]);
         p.end();
-        QVERIFY(countColor(img, QRect(121, 60, 60, 48), Qt::black) > 10);
+        QVERIFY(countColor(img, QRect(left, baseline - 20, width, 30), Qt::black) > 10);
         // Only the texts are compared here: the circle is the finder test's.
-        for (int y = 105; y < 112; ++y)
-            for (int x = 113; x < 120; ++x)
-                expected.setPixel(x, y, img.pixel(x, y));
+        for (int y = crossing.y() - 3; y <= crossing.y() + 3; ++y)
+            for (int x = crossing.x() - 3; x <= crossing.x() + 3; ++x)
+                if (img.rect().contains(x, y))
+                    expected.setPixel(x, y, img.pixel(x, y));
         QCOMPARE(img, expected);
     }
 };
