@@ -1,19 +1,28 @@
 #include "plotrenderer.h"
 
+#include "decorations.h"
+#include "pngwriter.h"
+#include "svgwriter.h"
+
 #include "dialogs/functionset.h"
 #include "formula/formula.h"
 #include "model/function.h"
+#include "model/numbertext.h"
 #include "plot/graphwidget.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSaveFile>
-#include <QSvgGenerator>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -57,9 +66,46 @@ RenderStatus fail(ExitCode code, const QString &message)
     return {code, QStringLiteral("tavlo-render: ") + message + QLatin1Char('\n')};
 }
 
-RenderStatus expressionError(const QString &what, const QString &text, const CompileError &e)
+// Habits from other tools that the engine does not share, with what to write
+// instead; empty when the text shows none. A bound or grid text is compiled as
+// typed, so a bare pi fails there (function texts have it rewritten).
+QString habitHint(const QString &text, bool valueText)
 {
-    RenderStatus s = fail(ExitExpression, what + QStringLiteral(": ") + located(e));
+    static const QRegularExpression barePi(
+        QStringLiteral("(?<![A-Za-z0-9_])pi(?![A-Za-z0-9_]|\\s*\\()"));
+    if (valueText && barePi.match(text).hasMatch())
+        return QStringLiteral("write pi()");
+    // 1e-3 is read as 1 times an unknown e; the engine takes 1E-3.
+    static const QRegularExpression lowerExponent(
+        QStringLiteral("(?<![A-Za-z0-9_.])(\\d+\\.?\\d*|\\.\\d+)e([+-]?\\d+)"));
+    const QRegularExpressionMatch m = lowerExponent.match(text);
+    if (m.hasMatch())
+        return QStringLiteral("write %1E%2").arg(m.captured(1), m.captured(2));
+    return {};
+}
+
+// "f(5)" when no function 5 is in the graph yet (other than the newest, which
+// is the one being checked): references go to earlier functions only.
+QString missingReferenceHint(const QString &text, const GraphWidget &graph, const Function *self)
+{
+    static const QRegularExpression reference(QStringLiteral("f\\s*\\(\\s*(\\d+)\\s*\\)"));
+    for (auto it = reference.globalMatch(text); it.hasNext();) {
+        const QString digits = it.next().captured(1);
+        bool found = false;
+        for (const Function *f = graph.getFunctions(); f && !found; f = f->getNextFunction())
+            found = f != self && QString::number(f->getId()) == digits;
+        if (!found)
+            return QStringLiteral("no function %1 is given before this one").arg(digits);
+    }
+    return {};
+}
+
+RenderStatus expressionError(const QString &what, const QString &text, const CompileError &e,
+                             const QString &hint = QString())
+{
+    RenderStatus s =
+        fail(ExitExpression, what + QStringLiteral(": ") + located(e) +
+                                 (hint.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(hint)));
     s.message += pointAt(text, e.offset);
     return s;
 }
@@ -72,7 +118,7 @@ RenderStatus checkValueText(const QString &what, const QString &text)
         return fail(ExitExpression, what + QStringLiteral(": empty expression"));
     const CompileError e = compileRaw(text, "x");
     if (e.failed)
-        return expressionError(what, text, e);
+        return expressionError(what, text, e, habitHint(text, true));
     return {};
 }
 
@@ -81,7 +127,7 @@ RenderStatus checkValueText(const QString &what, const QString &text)
 // the one the engine finds in the typed text when that fails the same way;
 // when only the prepared text fails (a reference to a broken or missing
 // function), there is no column in what the user typed.
-RenderStatus checkAdded(const Function &f, const QString &what)
+RenderStatus checkAdded(const GraphWidget &graph, const Function &f, const QString &what)
 {
     if (!f.getEnabled() || f.getString().isEmpty() || f.getFormula().code)
         return {};
@@ -92,7 +138,10 @@ RenderStatus checkAdded(const Function &f, const QString &what)
     const CompileError typed = compileRaw(f.getString(), f.getIndepVariable() == 'x' ? "x" : "y");
     if (typed.failed && typed.message == prepared.message)
         prepared.offset = typed.offset;
-    return expressionError(what, f.getString(), prepared);
+    QString hint = missingReferenceHint(f.getString(), graph, &f);
+    if (hint.isEmpty())
+        hint = habitHint(f.getString(), false);
+    return expressionError(what, f.getString(), prepared, hint);
 }
 
 RenderStatus addSetFile(GraphWidget &graph, const QString &path)
@@ -122,11 +171,37 @@ RenderStatus addSetFile(GraphWidget &graph, const QString &path)
     for (const FunctionRecord &record : set.records) {
         addFunctionSet(graph, {record});
         const Function *f = graph.getActiveFunction();
-        const RenderStatus s =
-            checkAdded(*f, QStringLiteral("function %1 of set '%2'").arg(record.id).arg(path));
+        const RenderStatus s = checkAdded(
+            graph, *f, QStringLiteral("function %1 of set '%2'").arg(record.id).arg(path));
         if (s.code != ExitOk)
             return s;
     }
+    return {};
+}
+
+// A header field of the CSV table, quoted when it holds a comma, a quote or a
+// line break (a function text such as atan2(y,x)).
+QString csvField(const QString &text)
+{
+    static const QRegularExpression special(QStringLiteral("[\",\r\n]"));
+    if (!text.contains(special))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// Replaces the file only once all of it is written.
+RenderStatus writeOutput(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    auto cannotWrite = [&](const QString &why) {
+        return fail(ExitOutput, QStringLiteral("cannot write '%1': %2").arg(path, why));
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return cannotWrite(file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return cannotWrite(file.errorString());
     return {};
 }
 
@@ -196,13 +271,20 @@ RenderStatus setUpGraph(GraphWidget &graph, const RenderOptions &o)
                             QStringLiteral("--bounds %1 '%2' is not a finite number")
                                 .arg(QLatin1String(names[k]), o.bounds[k]));
         }
-        // Equal bounds leave no range to map onto the pixels.
-        if (b[0] == b[1])
-            return fail(ExitExpression,
-                        QStringLiteral("--bounds: XMIN and XMAX are both %1").arg(double(b[0])));
-        if (b[2] == b[3])
-            return fail(ExitExpression,
-                        QStringLiteral("--bounds: YMIN and YMAX are both %1").arg(double(b[2])));
+        // Equal bounds leave no range to map onto the pixels; reversed ones
+        // would be drawn as if they were in order, under the wrong numbers.
+        for (int k = 0; k < 4; k += 2) {
+            const QString lo = QLatin1String(names[k]);
+            const QString hi = QLatin1String(names[k + 1]);
+            if (b[k] == b[k + 1])
+                return fail(ExitExpression, QStringLiteral("--bounds: %1 and %2 are both %3")
+                                                .arg(lo, hi, formatNumber(b[k])));
+            if (b[k] > b[k + 1])
+                return fail(ExitExpression,
+                            QStringLiteral("--bounds: %1 (%2) is above %3 (%4); give the smaller "
+                                           "bound first")
+                                .arg(lo, formatNumber(b[k]), hi, formatNumber(b[k + 1])));
+        }
     }
 
     int paletteIndex = 0;
@@ -223,7 +305,7 @@ RenderStatus setUpGraph(GraphWidget &graph, const RenderOptions &o)
         }
         const Function *f =
             graph.addFunction(graph.getNumberOfFunctions(), item.text, item.indepVariable, color);
-        const RenderStatus s = checkAdded(*f, what);
+        const RenderStatus s = checkAdded(graph, *f, what);
         if (s.code != ExitOk)
             return s;
     }
@@ -232,13 +314,8 @@ RenderStatus setUpGraph(GraphWidget &graph, const RenderOptions &o)
 
 RenderStatus writePicture(GraphWidget &graph, const RenderOptions &o)
 {
-    QSaveFile file(o.output);
-    auto cannotWrite = [&](const QString &why) {
-        return fail(ExitOutput, QStringLiteral("cannot write '%1': %2").arg(o.output, why));
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return cannotWrite(file.errorString());
-
+    graph.setAntialiased(o.antialias);
+    QByteArray bytes;
     if (o.format == RenderOptions::Png) {
         // The format and first fill of the widget's own backing picture.
         QImage image(o.size, QImage::Format_RGB32);
@@ -246,22 +323,89 @@ RenderStatus writePicture(GraphWidget &graph, const RenderOptions &o)
         {
             QPainter p(&image);
             graph.paintGraph(p);
+            const Decorations d = layOutDecorations(graph, o);
+            if (!d.isEmpty()) {
+                p.setRenderHint(QPainter::TextAntialiasing, o.antialias);
+                drawDecorationShapes(p, d);
+                drawDecorationTexts(p, d);
+            }
         }
-        if (!image.save(&file, "PNG"))
-            return cannotWrite(file.errorString());
+        if (std::optional<QByteArray> png = palettePng(image)) {
+            bytes = std::move(*png);
+        } else {
+            // Smooth curves and text have more colours than a palette holds.
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+        }
     } else {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(o.size);
-        svg.setViewBox(QRect(QPoint(0, 0), o.size));
-        svg.setTitle(QStringLiteral("Tavlo plot"));
-        QPainter p;
-        if (!p.begin(&svg))
-            return cannotWrite(QStringLiteral("the SVG writer could not start"));
-        graph.paintGraph(p);
-        p.end();
+        SvgWriter svg(o.size, !o.antialias);
+        {
+            QPainter p(&svg);
+            graph.paintGraph(p);
+            const Decorations d = layOutDecorations(graph, o);
+            drawDecorationShapes(p, d);
+            p.end();
+            for (const PlacedText &t : d.texts)
+                svg.addText(t);
+        }
+        bytes = svg.finish();
     }
-    if (!file.commit())
-        return cannotWrite(file.errorString());
-    return {};
+    return writeOutput(o.output, bytes);
+}
+
+RenderStatus writeTable(GraphWidget &graph, const RenderOptions &o)
+{
+    QList<const Function *> shown;
+    bool ofX = false, ofY = false;
+    for (const Function *f = graph.getFunctions(); f; f = f->getNextFunction()) {
+        if (f->getString().isEmpty() || !f->getEnabled())
+            continue;
+        shown.append(f);
+        (f->getIndepVariable() == 'x' ? ofX : ofY) = true;
+    }
+    if (!ofY)
+        ofX = true;
+    // The values of x and of y at row i, evenly spaced from the lower bound
+    // to the upper one, which the last row takes exactly.
+    const int n = o.tableRows;
+    auto at = [n](float lo, float hi, int i) {
+        return i == n - 1 ? double(hi) : double(lo) + (double(hi) - double(lo)) * i / (n - 1);
+    };
+    QByteArray out;
+    auto number = [&out](double v) {
+        out += std::isnan(v) ? QByteArrayLiteral("nan") : formatNumber(v, 17).toLatin1();
+    };
+    QStringList header;
+    if (ofX)
+        header << QStringLiteral("x");
+    if (ofY)
+        header << QStringLiteral("y");
+    for (const Function *f : shown)
+        header << csvField(f->getString());
+    out += header.join(QLatin1Char(',')).toUtf8() + '\n';
+    for (int i = 0; i < n; ++i) {
+        const double x = at(graph.getXMin(), graph.getXMax(), i);
+        const double y = at(graph.getYMin(), graph.getYMax(), i);
+        if (ofX)
+            number(x);
+        if (ofY) {
+            if (ofX)
+                out += ',';
+            number(y);
+        }
+        for (const Function *f : shown) {
+            out += ',';
+            number(f->evaluate(f->getIndepVariable() == 'x' ? x : y));
+        }
+        out += '\n';
+    }
+    if (o.output.isEmpty()) {
+        if (std::fwrite(out.constData(), 1, size_t(out.size()), stdout) != size_t(out.size()) ||
+            std::fflush(stdout) != 0)
+            return fail(ExitOutput, QStringLiteral("cannot write the table to standard output: %1")
+                                        .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return {};
+    }
+    return writeOutput(o.output, out);
 }
