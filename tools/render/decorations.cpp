@@ -137,8 +137,8 @@ private:
             for (int k = from - 1; k <= to + 1; ++k) {
                 const float at = ofX ? xMin + float(k) * xUpp : yMin + float(k) * yUpp;
                 const float v = narrow(f->evaluate(double(at)));
-                const double p = ofX ? double(height) - double(v - yMin) / yUpp
-                                     : double(v - xMin) / xUpp;
+                const double p =
+                    ofX ? double(height) - double(v - yMin) / yUpp : double(v - xMin) / xUpp;
                 if (!std::isnan(previous) && !std::isnan(p) && k >= from) {
                     const double a = std::max(std::min(previous, p), lo);
                     const double b = std::min(std::max(previous, p) + 1, hi);
@@ -231,8 +231,8 @@ private:
             return out;
         for (double k = first; k <= last; k += 1) {
             const float v = narrow(k * step);
-            const int pixel = ofX ? truncPixel((v - lo) / upp)
-                                  : truncPixel(float(height) - (v - lo) / upp);
+            const int pixel =
+                ofX ? truncPixel((v - lo) / upp) : truncPixel(float(height) - (v - lo) / upp);
             out.append({k * step, pixel, (long long)k});
         }
         return out;
@@ -266,7 +266,8 @@ private:
         for (const Mark &m : ms) {
             if (m.value == 0 && onAxis && yAxisShown)
                 continue;
-            if (place(numberText(m.value), m.pixel, baseline, Qt::AlignHCenter, kNumberColor, font) &&
+            if (place(numberText(m.value), m.pixel, baseline, Qt::AlignHCenter, kNumberColor,
+                      font) &&
                 ticks)
                 d.ticks.append(QLine(m.pixel, row - 2, m.pixel, row + 2));
         }

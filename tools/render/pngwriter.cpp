@@ -45,10 +45,10 @@ void chunk(QByteArray &out, const char *type, const QByteArray &data)
 
 std::optional<QByteArray> palettePng(const QImage &source)
 {
-    const QImage image = source.format() == QImage::Format_RGB32 || source.format() ==
-                                                                        QImage::Format_ARGB32
-                             ? source
-                             : source.convertToFormat(QImage::Format_RGB32);
+    const QImage image =
+        source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
+            ? source
+            : source.convertToFormat(QImage::Format_RGB32);
     const int w = image.width();
     const int h = image.height();
     if (w <= 0 || h <= 0)
@@ -81,8 +81,10 @@ std::optional<QByteArray> palettePng(const QImage &source)
         }
     }
 
-    const int depth = palette.size() <= 2 ? 1 : palette.size() <= 4 ? 2 : palette.size() <= 16 ? 4
-                                                                                                 : 8;
+    const int depth = palette.size() <= 2    ? 1
+                      : palette.size() <= 4  ? 2
+                      : palette.size() <= 16 ? 4
+                                             : 8;
     const int perByte = 8 / depth;
     const int rowBytes = 1 + (w + perByte - 1) / perByte; // with the filter byte "none"
     QByteArray raw(qsizetype(rowBytes) * h, '\0');

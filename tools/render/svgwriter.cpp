@@ -107,7 +107,8 @@ public:
         }
     }
 
-    template<typename Line> void lines(const Line *lines, int count)
+    template<typename Line>
+    void lines(const Line *lines, int count)
     {
         bool started = false;
         for (int i = 0; i < count; ++i) {
@@ -134,7 +135,8 @@ public:
     void drawLines(const QLine *l, int count) override { lines(l, count); }
     void drawLines(const QLineF *l, int count) override { lines(l, count); }
 
-    template<typename Point> void polygon(const Point *points, int count, PolygonDrawMode mode)
+    template<typename Point>
+    void polygon(const Point *points, int count, PolygonDrawMode mode)
     {
         if (count == 0)
             return;
@@ -221,7 +223,8 @@ private:
         return (a < -1 && b < -1) || (a > size + 1 && b > size + 1);
     }
 
-    template<typename Point> void point(const Point &p, char separator)
+    template<typename Point>
+    void point(const Point &p, char separator)
     {
         append(out, p.x());
         out += separator;
@@ -285,8 +288,7 @@ private:
 SvgWriter::SvgWriter(QSize size, bool crisp)
     : size(size)
     , engine(std::make_unique<SvgEngine>(size, crisp))
-{
-}
+{}
 
 SvgWriter::~SvgWriter() = default;
 
