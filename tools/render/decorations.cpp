@@ -1,6 +1,7 @@
 #include "decorations.h"
 
 #include "renderoptions.h"
+#include "vectorstate.h"
 
 #include "model/function.h"
 #include "model/numbertext.h"
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -117,22 +120,23 @@ private:
         top = int(std::ceil(3 + fm.height()));
     }
 
-    // How much of the curves a box would hide: the pixel rows (or columns)
-    // each curve's segments cover in the box's columns (or rows), sampled
-    // once per pixel the way the curves are.
-    double coverage(const QRect &box)
+    // How much of the curves each of two boxes one above the other would hide:
+    // the pixel rows (or columns) each curve's segments cover in the boxes'
+    // columns (or rows), sampled once per pixel the way the curves are.
+    std::pair<double, double> coverage(const QRect &upper, const QRect &lower)
     {
         const float xMin = g.getXMin(), yMin = g.getYMin();
         const float xUpp = g.getXUnitsPerPixel(), yUpp = g.getYUnitsPerPixel();
-        double covered = 0;
+        std::pair<double, double> covered{0, 0};
+        clearUpperVectorHalves();
         for (const Function *f = g.getFunctions(); f; f = f->getNextFunction()) {
             if (f->getString().isEmpty() || !f->getEnabled())
                 continue;
             const bool ofX = f->getIndepVariable() == 'x';
-            const int from = ofX ? box.left() : height - box.bottom() - 1;
-            const int to = ofX ? box.right() : height - box.top();
-            const double lo = ofX ? box.top() : box.left();
-            const double hi = ofX ? box.bottom() + 1 : box.right() + 1;
+            // Along the sampled axis (columns, or rows counted from the
+            // bottom) both boxes span the same pixels.
+            const int from = ofX ? upper.left() : 0;
+            const int to = ofX ? upper.right() : height;
             double previous = NAN;
             for (int k = from - 1; k <= to + 1; ++k) {
                 const float at = ofX ? xMin + float(k) * xUpp : yMin + float(k) * yUpp;
@@ -140,9 +144,17 @@ private:
                 const double p =
                     ofX ? double(height) - double(v - yMin) / yUpp : double(v - xMin) / xUpp;
                 if (!std::isnan(previous) && !std::isnan(p) && k >= from) {
-                    const double a = std::max(std::min(previous, p), lo);
-                    const double b = std::min(std::max(previous, p) + 1, hi);
-                    covered += std::max(0.0, b - a);
+                    const double a = std::min(previous, p);
+                    const double b = std::max(previous, p) + 1;
+                    auto add = [&](const QRect &box, double &sum) {
+                        if (!ofX && (height - k < box.top() || height - k > box.bottom()))
+                            return;
+                        const double lo = ofX ? box.top() : box.left();
+                        const double hi = ofX ? box.bottom() + 1 : box.right() + 1;
+                        sum += std::max(0.0, std::min(b, hi) - std::max(a, lo));
+                    };
+                    add(upper, covered.first);
+                    add(lower, covered.second);
                 }
                 previous = p;
             }
@@ -161,9 +173,13 @@ private:
         const QFontMetricsF fm(font);
         const int pad = std::max(3, font.pixelSize() / 3);
         const int swatch = font.pixelSize() * 2;
+        // A long text is cut short, so the legend leaves the plot visible.
+        QStringList texts;
         double textWidth = 0;
-        for (const Function *f : shown)
-            textWidth = std::max(textWidth, fm.horizontalAdvance(f->getString()));
+        for (const Function *f : shown) {
+            texts << fm.elidedText(f->getString(), Qt::ElideRight, width / 2.0);
+            textWidth = std::max(textWidth, fm.horizontalAdvance(texts.last()));
+        }
         const int line = int(std::ceil(fm.height()));
         const QSize size(pad * 3 + swatch + int(std::ceil(textWidth)),
                          pad * 2 + line * int(shown.size()));
@@ -172,16 +188,11 @@ private:
                                   {m, top + m},
                                   {width - m - size.width(), height - m - size.height()},
                                   {m, height - m - size.height()}};
-        QRect best;
-        double least = INFINITY;
-        for (const QPoint &corner : corners) {
-            const QRect box(corner, size);
-            const double c = coverage(box);
-            if (c < least) {
-                least = c;
-                best = box;
-            }
-        }
+        double covered[4];
+        for (int k = 0; k < 2; ++k)
+            std::tie(covered[k], covered[k + 2]) =
+                coverage(QRect(corners[k], size), QRect(corners[k + 2], size));
+        const QRect best(corners[std::min_element(covered, covered + 4) - covered], size);
         d.legendBox = best;
         taken.append(QRectF(best));
         for (int i = 0; i < shown.size(); ++i) {
@@ -189,8 +200,7 @@ private:
             const int mid = rowTop + line / 2;
             d.swatches.append(QLine(best.left() + pad, mid, best.left() + pad + swatch, mid));
             d.swatchColors.append(shown[i]->getColor());
-            d.texts.append({shown[i]->getString(),
-                            QPointF(best.left() + pad * 2 + swatch, rowTop + fm.ascent()),
+            d.texts.append({texts[i], QPointF(best.left() + pad * 2 + swatch, rowTop + fm.ascent()),
                             Qt::AlignLeft, shown[i]->getColor(), font, QRectF()});
         }
     }

@@ -3,6 +3,7 @@
 #include "decorations.h"
 #include "pngwriter.h"
 #include "svgwriter.h"
+#include "vectorstate.h"
 
 #include "dialogs/functionset.h"
 #include "formula/formula.h"
@@ -16,13 +17,15 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -191,17 +194,28 @@ QString csvField(const QString &text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-// Replaces the file only once all of it is written.
+// Writes a file beside the output and renames it over the output once all of
+// it is written, so a failure leaves either the old file or none, never half
+// of one. Unlike QSaveFile it does not wait for the disk (fdatasync), which
+// took 5 to 30 ms of a run on a busy machine; a plot is cheap to write again.
 RenderStatus writeOutput(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
     auto cannotWrite = [&](const QString &why) {
         return fail(ExitOutput, QStringLiteral("cannot write '%1': %2").arg(path, why));
     };
-    if (!file.open(QIODevice::WriteOnly))
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open())
         return cannotWrite(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    // The permissions a new file gets, not the temporary file's owner-only ones.
+    const mode_t mask = umask(0);
+    umask(mask);
+    if (fchmod(file.handle(), 0666 & ~mask) != 0 || file.write(bytes) != bytes.size() ||
+        !file.flush())
         return cannotWrite(file.errorString());
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0)
+        return cannotWrite(QString::fromLocal8Bit(std::strerror(errno)));
+    file.setAutoRemove(false);
     return {};
 }
 
@@ -317,11 +331,12 @@ RenderStatus writePicture(GraphWidget &graph, const RenderOptions &o)
     graph.setAntialiased(o.antialias);
     QByteArray bytes;
     if (o.format == RenderOptions::Png) {
-        // The format and first fill of the widget's own backing picture.
+        // The format of the widget's own backing picture, which the redraw
+        // fills all over.
         QImage image(o.size, QImage::Format_RGB32);
-        image.fill(graph.palette().color(graph.backgroundRole()));
         {
             QPainter p(&image);
+            clearUpperVectorHalves();
             graph.paintGraph(p);
             const Decorations d = layOutDecorations(graph, o);
             if (!d.isEmpty()) {
@@ -342,6 +357,7 @@ RenderStatus writePicture(GraphWidget &graph, const RenderOptions &o)
         SvgWriter svg(o.size, !o.antialias);
         {
             QPainter p(&svg);
+            clearUpperVectorHalves();
             graph.paintGraph(p);
             const Decorations d = layOutDecorations(graph, o);
             drawDecorationShapes(p, d);
@@ -372,6 +388,7 @@ RenderStatus writeTable(GraphWidget &graph, const RenderOptions &o)
     auto at = [n](float lo, float hi, int i) {
         return i == n - 1 ? double(hi) : double(lo) + (double(hi) - double(lo)) * i / (n - 1);
     };
+    clearUpperVectorHalves();
     QByteArray out;
     auto number = [&out](double v) {
         out += std::isnan(v) ? QByteArrayLiteral("nan") : formatNumber(v, 17).toLatin1();

@@ -3,7 +3,6 @@
 #include <QImage>
 
 #include <array>
-#include <vector>
 
 namespace {
 
@@ -41,6 +40,36 @@ void chunk(QByteArray &out, const char *type, const QByteArray &data)
     putWord(out, crc32(out.constData() + start, out.size() - start));
 }
 
+// Packs rows of one index a byte (after each row's filter byte) to `depth`
+// bits an index, in place: a packed row never reaches into the unread part of
+// its own row or of the next one. Returns the packed size.
+template<int depth>
+qsizetype pack(quint8 *data, int w, int h)
+{
+    constexpr int perByte = 8 / depth;
+    const qsizetype stride = qsizetype(w) + 1;
+    const qsizetype packed = 1 + (w + perByte - 1) / perByte;
+    for (int y = 0; y < h; ++y) {
+        const quint8 *from = data + y * stride + 1;
+        quint8 *to = data + y * packed;
+        *to++ = 0;
+        int x = 0;
+        for (; x + perByte <= w; x += perByte) {
+            quint8 b = 0;
+            for (int k = 0; k < perByte; ++k)
+                b = quint8(b << depth | from[x + k]);
+            *to++ = b;
+        }
+        if (x < w) {
+            quint8 b = 0;
+            for (int k = 0; k < perByte; ++k)
+                b = quint8(b << depth | (x + k < w ? from[x + k] : 0));
+            *to = b;
+        }
+    }
+    return packed * h;
+}
+
 } // namespace
 
 std::optional<QByteArray> palettePng(const QImage &source)
@@ -54,25 +83,30 @@ std::optional<QByteArray> palettePng(const QImage &source)
     if (w <= 0 || h <= 0)
         return std::nullopt;
 
-    // Each pixel's index into the palette. A plot is long runs of one colour,
-    // so the last colour seen answers nearly every pixel.
-    std::vector<QRgb> palette;
-    std::vector<quint8> indices(size_t(w) * size_t(h));
-    QRgb last = ~image.pixel(0, 0);
+    // One palette index a byte, each row led by its filter byte (0: none). A
+    // plot is long runs of one colour, so the last colour seen answers nearly
+    // every pixel.
+    const qsizetype stride = qsizetype(w) + 1;
+    QByteArray raw(stride * h, Qt::Uninitialized);
+    quint8 *data = reinterpret_cast<quint8 *>(raw.data());
+    QRgb palette[256];
+    int colors = 0;
+    QRgb last = ~(image.pixel(0, 0) | 0xff000000u);
     quint8 lastIndex = 0;
     for (int y = 0; y < h; ++y) {
         const QRgb *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        quint8 *to = indices.data() + size_t(y) * size_t(w);
+        quint8 *to = data + y * stride;
+        *to++ = 0;
         for (int x = 0; x < w; ++x) {
             const QRgb c = row[x] | 0xff000000u;
             if (c != last) {
-                size_t i = 0;
-                while (i < palette.size() && palette[i] != c)
+                int i = 0;
+                while (i < colors && palette[i] != c)
                     ++i;
-                if (i == palette.size()) {
-                    if (i == 256)
+                if (i == colors) {
+                    if (colors == 256)
                         return std::nullopt;
-                    palette.push_back(c);
+                    palette[colors++] = c;
                 }
                 last = c;
                 lastIndex = quint8(i);
@@ -81,18 +115,17 @@ std::optional<QByteArray> palettePng(const QImage &source)
         }
     }
 
-    const int depth = palette.size() <= 2    ? 1
-                      : palette.size() <= 4  ? 2
-                      : palette.size() <= 16 ? 4
-                                             : 8;
-    const int perByte = 8 / depth;
-    const int rowBytes = 1 + (w + perByte - 1) / perByte; // with the filter byte "none"
-    QByteArray raw(qsizetype(rowBytes) * h, '\0');
-    for (int y = 0; y < h; ++y) {
-        const quint8 *from = indices.data() + size_t(y) * size_t(w);
-        quint8 *to = reinterpret_cast<quint8 *>(raw.data()) + size_t(y) * size_t(rowBytes) + 1;
-        for (int x = 0; x < w; ++x)
-            to[x / perByte] |= quint8(from[x] << (8 - depth - (x % perByte) * depth));
+    const int depth = colors <= 2 ? 1 : colors <= 4 ? 2 : colors <= 16 ? 4 : 8;
+    switch (depth) {
+    case 1:
+        raw.truncate(pack<1>(data, w, h));
+        break;
+    case 2:
+        raw.truncate(pack<2>(data, w, h));
+        break;
+    case 4:
+        raw.truncate(pack<4>(data, w, h));
+        break;
     }
 
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
@@ -101,10 +134,12 @@ std::optional<QByteArray> palettePng(const QImage &source)
     putWord(header, quint32(h));
     header.append(char(depth)).append(char(3)).append(3, '\0'); // palette colour, no interlace
     chunk(png, "IHDR", header);
-    QByteArray colors;
-    for (QRgb c : palette)
-        colors.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
-    chunk(png, "PLTE", colors);
+    QByteArray rgb;
+    for (int i = 0; i < colors; ++i)
+        rgb.append(char(qRed(palette[i])))
+            .append(char(qGreen(palette[i])))
+            .append(char(qBlue(palette[i])));
+    chunk(png, "PLTE", rgb);
     // qCompress gives a zlib stream after its own 4-byte length. Level 1: the
     // runs of a plot compress well at any level, and higher ones only cost time.
     chunk(png, "IDAT", qCompress(raw, 1).mid(4));
