@@ -331,9 +331,11 @@ RenderStatus writePicture(GraphWidget &graph, const RenderOptions &o)
     graph.setAntialiased(o.antialias);
     QByteArray bytes;
     if (o.format == RenderOptions::Png) {
-        // The format of the widget's own backing picture, which the redraw
-        // fills all over.
-        QImage image(o.size, QImage::Format_RGB32);
+        // 24 bits, where the widget's backing picture has 32: the same exact
+        // colours, and the toolkit fills them without the AVX2 code that slows
+        // the evaluation between the lines (see vectorstate.h): 3 ms less of
+        // the 35 ms of ten functions at 1920 x 1080. The redraw fills it all.
+        QImage image(o.size, QImage::Format_RGB888);
         {
             QPainter p(&image);
             clearUpperVectorHalves();

@@ -74,14 +74,20 @@ qsizetype pack(quint8 *data, int w, int h)
 
 std::optional<QByteArray> palettePng(const QImage &source)
 {
-    const QImage image =
-        source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
-            ? source
-            : source.convertToFormat(QImage::Format_RGB32);
+    const bool packed24 = source.format() == QImage::Format_RGB888;
+    const QImage image = packed24 || source.format() == QImage::Format_RGB32
+                             ? source
+                             : source.convertToFormat(QImage::Format_RGB32);
     const int w = image.width();
     const int h = image.height();
     if (w <= 0 || h <= 0)
         return std::nullopt;
+    auto pixel = [packed24](const uchar *row, int x) -> QRgb {
+        if (!packed24)
+            return reinterpret_cast<const QRgb *>(row)[x] | 0xff000000u;
+        const uchar *p = row + 3 * x;
+        return 0xff000000u | QRgb(p[0]) << 16 | QRgb(p[1]) << 8 | p[2];
+    };
 
     // One palette index a byte, each row led by its filter byte (0: none). A
     // plot is long runs of one colour, so the last colour seen answers nearly
@@ -91,14 +97,14 @@ std::optional<QByteArray> palettePng(const QImage &source)
     quint8 *data = reinterpret_cast<quint8 *>(raw.data());
     QRgb palette[256];
     int colors = 0;
-    QRgb last = ~(image.pixel(0, 0) | 0xff000000u);
+    QRgb last = ~pixel(image.constScanLine(0), 0);
     quint8 lastIndex = 0;
     for (int y = 0; y < h; ++y) {
-        const QRgb *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        const uchar *row = image.constScanLine(y);
         quint8 *to = data + y * stride;
         *to++ = 0;
         for (int x = 0; x < w; ++x) {
-            const QRgb c = row[x] | 0xff000000u;
+            const QRgb c = pixel(row, x);
             if (c != last) {
                 int i = 0;
                 while (i < colors && palette[i] != c)

@@ -8,7 +8,8 @@ class QImage;
 
 // The image as a PNG with a colour palette, exact (a plot has a handful of
 // colours), at the smallest bit depth that holds them; nothing when it has more
-// than 256 colours. The general writer stores 24 bits a pixel and filters each
-// row; this one stores at most 8 and compresses fast, which took the PNG of a
-// 1920 x 1080 plot from 50 ms to a few.
+// than 256 colours. The toolkit's writer stores 24 bits a pixel, filters each
+// row and compresses hard; this one stores at most 8 (4 for up to 16 colours)
+// and compresses fast: for ten functions at 1920 x 1080, about 50 ms of CPU
+// time before, about 5 ms now.
 std::optional<QByteArray> palettePng(const QImage &image);
