@@ -74,19 +74,16 @@ qsizetype pack(quint8 *data, int w, int h)
 
 std::optional<QByteArray> palettePng(const QImage &source)
 {
-    const bool packed24 = source.format() == QImage::Format_RGB888;
-    const QImage image = packed24 || source.format() == QImage::Format_RGB32
+    const QImage image = source.format() == QImage::Format_RGB888
                              ? source
-                             : source.convertToFormat(QImage::Format_RGB32);
+                             : source.convertToFormat(QImage::Format_RGB888);
     const int w = image.width();
     const int h = image.height();
     if (w <= 0 || h <= 0)
         return std::nullopt;
-    auto pixel = [packed24](const uchar *row, int x) -> QRgb {
-        if (!packed24)
-            return reinterpret_cast<const QRgb *>(row)[x] | 0xff000000u;
+    auto pixel = [](const uchar *row, int x) -> QRgb {
         const uchar *p = row + 3 * x;
-        return 0xff000000u | QRgb(p[0]) << 16 | QRgb(p[1]) << 8 | p[2];
+        return QRgb(p[0]) << 16 | QRgb(p[1]) << 8 | p[2];
     };
 
     // One palette index a byte, each row led by its filter byte (0: none). A
