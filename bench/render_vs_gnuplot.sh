@@ -3,16 +3,20 @@
 # gnuplot-nox) on the same plots: paired runs (one of each, in turn), medians.
 #   bench/render_vs_gnuplot.sh [RUNS]     (default 31 pairs per plot)
 # Installs gnuplot-nox if missing and builds tavlo-render (Release) in
-# build-render-bench. Prints a Markdown table for bench/README.md.
+# build-render-bench; TAVLO_RENDER=path times another build instead. Prints a
+# Markdown table for bench/README.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${1:-31}"
 
 command -v gnuplot >/dev/null || tools/setup.sh gnuplot-nox
 tools/setup.sh
-cmake -S . -B build-render-bench -DCMAKE_BUILD_TYPE=Release -DTAVLO_BUILD_TESTS=OFF >/dev/null
-cmake --build build-render-bench -j"$(nproc)" --target tavlo-render >/dev/null
-render="$PWD/build-render-bench/tools/render/tavlo-render"
+render="${TAVLO_RENDER:-}"
+if [ -z "$render" ]; then
+    cmake -S . -B build-render-bench -DCMAKE_BUILD_TYPE=Release -DTAVLO_BUILD_TESTS=OFF >/dev/null
+    cmake --build build-render-bench -j"$(nproc)" --target tavlo-render >/dev/null
+    render="$PWD/build-render-bench/tools/render/tavlo-render"
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -41,18 +45,30 @@ GP
 done
 
 python3 - "$runs" "$work" "$render" "${ten[@]}" <<'PY'
-import os, statistics, subprocess, sys, time
+import os, resource, statistics, subprocess, sys, time
 
 runs, work, render, ten = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4:]
 env = dict(os.environ)
 env.pop("QT_QPA_PLATFORM", None)  # the tool picks its own platform, as for a user
 
+cpu = {}  # CPU time (user + system) of each command's runs, which load does not stretch
+
 def wall(cmd):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     subprocess.run(cmd, env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return (time.perf_counter() - start) * 1000
+    elapsed = (time.perf_counter() - start) * 1000
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    used = (after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime) * 1000
+    cpu.setdefault(cmd[0] + " " + cmd[-1], []).append(used)
+    return elapsed
 
 def compare(name, ours, theirs, target):
+    try:
+        wall(ours)
+    except subprocess.CalledProcessError:  # an older build without the option
+        print(f"| {name} | fails | | | | |")
+        return
     for _ in range(2):  # warm the caches
         wall(ours)
         if theirs:
@@ -63,17 +79,21 @@ def compare(name, ours, theirs, target):
         if theirs:
             b.append(wall(theirs))
     ma = statistics.median(a)
+    ca = statistics.median(cpu[ours[0] + " " + ours[-1]][-runs:])
     if theirs:
         mb = statistics.median(b)
+        cb = statistics.median(cpu[theirs[0] + " " + theirs[-1]][-runs:])
         ratio = statistics.median(x / y for x, y in zip(a, b))
         met = ratio <= target
-        print(f"| {name} | {ma:.1f} | {mb:.1f} | {ratio:.2f} | <= {target} x | {'yes' if met else 'NO'} |")
+        print(f"| {name} | {ma:.1f} ({ca:.1f}) | {mb:.1f} ({cb:.1f}) | {ratio:.2f} | <= {target} x | {'yes' if met else 'NO'} |")
     else:
         met = ma <= target
-        print(f"| {name} | {ma:.1f} | | | <= {target} ms | {'yes' if met else 'NO'} |")
+        print(f"| {name} | {ma:.1f} ({ca:.1f}) | | | <= {target} ms | {'yes' if met else 'NO'} |")
 
 out = os.path.join(work, "tavlo")
-print(f"{runs} paired runs, medians; wall time of the whole process in ms.\n")
+load = os.getloadavg()[0]
+print(f"{runs} paired runs, medians; wall time of the whole process in ms (CPU time in brackets);")
+print(f"load average {load:.1f} on {os.cpu_count()} cores at the start.\n")
 print("| plot | tavlo-render ms | gnuplot ms | median ratio | target | met |")
 print("|---|---:|---:|---:|---|---|")
 gpng = ["gnuplot", os.path.join(work, "ten.png.gp")]
