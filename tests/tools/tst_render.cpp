@@ -115,7 +115,8 @@ void applyWindowOptions(GraphWidget &g, const QStringList &a)
     }
 }
 
-// How many lines (polylines or paths) each stroke colour draws, and the view box.
+// How many lines (polylines or paths) each stroke colour draws, and the view
+// box followed by the width and the height.
 QHash<QString, int> svgStrokes(const QString &path, QString &viewBox)
 {
     QFile file(path);
@@ -127,7 +128,10 @@ QHash<QString, int> svgStrokes(const QString &path, QString &viewBox)
         const auto name = xml.name();
         const auto attr = xml.attributes();
         if (xml.isStartElement() && name == QLatin1String("svg"))
-            viewBox = attr.value(QLatin1String("viewBox")).toString();
+            viewBox = QStringList{attr.value(QLatin1String("viewBox")).toString(),
+                                  attr.value(QLatin1String("width")).toString(),
+                                  attr.value(QLatin1String("height")).toString()}
+                          .join(' ');
         else if (xml.isStartElement() && name == QLatin1String("g"))
             strokes << (attr.hasAttribute(QLatin1String("stroke"))
                             ? attr.value(QLatin1String("stroke")).toString().toLower()
@@ -267,7 +271,7 @@ private slots:
         for (const QString &f : functions)
             if (functionArg(f).enabled && unbroken)
                 QCOMPARE(strokes.value(functionArg(f).color.name()), 1);
-        QCOMPARE(viewBox, QStringLiteral("0 0 232 216"));
+        QCOMPARE(viewBox, QStringLiteral("0 0 232 216 232px 216px")); // as large as the PNG
     }
 
     // The same against the main window's own plot after it added functions and

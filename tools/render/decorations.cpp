@@ -34,9 +34,11 @@ int truncPixel(float v)
     return int(std::clamp(v, -kFarPixel, kFarPixel));
 }
 
+// double -> float as the redraw narrows a function's value: beyond the
+// float range is infinite.
 float narrow(double v)
 {
-    return std::isfinite(v) ? float(std::clamp(v, -double(FLT_MAX), double(FLT_MAX))) : float(v);
+    return v > double(FLT_MAX) ? INFINITY : v < -double(FLT_MAX) ? -INFINITY : float(v);
 }
 
 // One place on an axis that may get a number: its value and its pixel column
