@@ -336,7 +336,7 @@ void GraphWidget::describe()
 
 void GraphWidget::paintGraph(QPainter &p)
 {
-    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::Antialiasing, antialiased);
 
     xUnitsPerPixel = pixXMax > 0 ? std::fabs(xMax - xMin) / float(pixXMax) : 0.0f;
     yUnitsPerPixel = pixYMax > 0 ? std::fabs(yMax - yMin) / float(pixYMax) : 0.0f;
@@ -372,6 +372,27 @@ void GraphWidget::paintGraph(QPainter &p)
     p.drawLine(c0, 0, c0, pixYMax);
 
     drawCurves(p);
+}
+
+QList<GraphWidget::GridLine> GraphWidget::gridLines(Qt::Orientation lines) const
+{
+    QList<GridLine> out;
+    if (!gridEnabled)
+        return out;
+    if (lines == Qt::Vertical) {
+        forGridValues(xMin, xMax, gridX, xUnitsPerPixel, pixXMax, [&](float g) {
+            const int c = toPixel((g - xMin) / xUnitsPerPixel);
+            if (c >= 0 && c <= pixXMax)
+                out.append({g, c});
+        });
+    } else {
+        forGridValues(yMin, yMax, gridY, yUnitsPerPixel, pixYMax, [&](float g) {
+            const int r = toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel);
+            if (r >= 0 && r <= pixYMax)
+                out.append({g, r});
+        });
+    }
+    return out;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -36,6 +37,18 @@ public:
     const QImage &picture() const { return image; }
     // How many times drawGraph() has run.
     int getRedrawCount() const { return redrawCount; }
+    // Smooth lines in paintGraph(); the window keeps them off (tavlo-render's
+    // --antialias turns them on).
+    void setAntialiased(bool on) { antialiased = on; }
+    // The grid lines the last redraw drew, in drawing order: the value of each
+    // and its pixel column (vertical lines, values of x) or row (horizontal
+    // lines, values of y). Empty with the grid off.
+    struct GridLine
+    {
+        float value;
+        int pixel;
+    };
+    QList<GridLine> gridLines(Qt::Orientation lines) const;
 
     // Registry (functions by id and by selector index).
     Function *addFunction(int id, QString text, char var, QColor color);
@@ -164,4 +177,5 @@ private:
 
     QImage image;
     int redrawCount = 0;
+    bool antialiased = false;
 };

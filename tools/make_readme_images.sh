@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures from the code as it is, so they stay true:
 #   docs/tavlo-window.png  the main window with a few functions (tavlo-screenshot)
-#   docs/tavlo-render.png  a plot drawn by tavlo-render
+#   docs/tavlo-render.png  a plot drawn by tavlo-render, with numbers and a legend
 # Needs no display. Usage: tools/make_readme_images.sh [BUILD_DIR]
 # (default: the release build in build/, configured here when missing).
 set -euo pipefail
@@ -26,5 +26,6 @@ export QT_QPA_PLATFORM=offscreen
     --color d00000 --y '2*sin(x)' \
     --color 0000d0 --y 'tan(x/2)' \
     --color 008000 --x 'y^2/2-5' \
+    --axes --legend \
     -o docs/tavlo-render.png
 echo "Wrote docs/tavlo-window.png and docs/tavlo-render.png"

@@ -46,8 +46,14 @@ int main(int argc, char **argv)
         return ExitOk;
     }
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // No display is needed. The minimal platform starts without the font
+    // database (some 7 ms of a 20 ms run), which only text needs; with text
+    // it is told to load the fonts.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        const bool text = options.format != RenderOptions::Csv &&
+                          (options.axes || options.legend || !options.title.isEmpty());
+        qputenv("QT_QPA_PLATFORM", text ? "minimal:enable_fonts" : "minimal");
+    }
     // The toolkit sees no arguments, so none of ours is taken as one of its
     // own (-style, -geometry, ...).
     int appArgc = 1;
@@ -61,7 +67,8 @@ int main(int argc, char **argv)
     GraphWidget graph;
     RenderStatus status = setUpGraph(graph, options);
     if (status.code == ExitOk)
-        status = writePicture(graph, options);
+        status = options.format == RenderOptions::Csv ? writeTable(graph, options)
+                                                      : writePicture(graph, options);
     err << status.message;
     return status.code;
 }

@@ -12,6 +12,9 @@ constexpr int kMaxSide = 4096;
 // The options dialog offers these steps; larger ones are of no use on a plot.
 constexpr int kMinStep = 1;
 constexpr int kMaxStep = 10;
+// A table of more rows is no longer a table anyone reads; 1 row has no spacing.
+constexpr int kMinRows = 2;
+constexpr int kMaxRows = 1000000;
 
 bool parseSize(const QString &text, QSize &size)
 {
@@ -48,9 +51,10 @@ QColor parseColor(const QString &text)
     return QColor::fromString(text);
 }
 
-const char *const kOptionNames[] = {"-h",     "--help",    "--version", "--size",  "--bounds",
-                                    "--grid", "--no-grid", "--step",    "--color", "--y",
-                                    "--x",    "--set",     "-o",        "--output"};
+const char *const kOptionNames[] = {"-h",          "--help",    "--version", "--size",   "--bounds",
+                                    "--grid",      "--no-grid", "--step",    "--color",  "--y",
+                                    "--x",         "--set",     "--axes",    "--legend", "--title",
+                                    "--antialias", "--table",   "-o",        "--output"};
 
 bool isOptionName(const QString &arg)
 {
@@ -161,6 +165,29 @@ ParseResult parseRenderOptions(const QStringList &args)
             item.text = v.at(0);
             item.option = arg;
             o.items.append(item);
+        } else if (arg == QLatin1String("--axes")) {
+            o.axes = true;
+        } else if (arg == QLatin1String("--legend")) {
+            o.legend = true;
+        } else if (arg == QLatin1String("--antialias")) {
+            o.antialias = true;
+        } else if (arg == QLatin1String("--title")) {
+            if (!values(1, v))
+                return result;
+            o.title = v.at(0);
+        } else if (arg == QLatin1String("--table")) {
+            if (!values(1, v))
+                return result;
+            bool ok = false;
+            o.tableRows = v.at(0).toInt(&ok);
+            if (!ok || o.tableRows < kMinRows || o.tableRows > kMaxRows) {
+                result.error = QStringLiteral("--table wants a whole number of rows from %1 to %2, "
+                                              "not '%3'")
+                                   .arg(kMinRows)
+                                   .arg(kMaxRows)
+                                   .arg(v.at(0));
+                return result;
+            }
         } else if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
             if (!values(1, v))
                 return result;
@@ -176,8 +203,16 @@ ParseResult parseRenderOptions(const QStringList &args)
     if (pendingColor.isValid()) {
         result.error =
             QStringLiteral("--color %1 is not followed by --y or --x").arg(pendingColorText);
+    } else if (o.tableRows > 0) {
+        o.format = RenderOptions::Csv;
+        if (!o.output.isEmpty() && !o.output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+            result.error = QStringLiteral("--table writes CSV: its output '%1' must end in .csv "
+                                          "(or give no -o for standard output)")
+                               .arg(o.output);
     } else if (o.output.isEmpty()) {
         result.error = QStringLiteral("no output file: give -o OUT.png or -o OUT.svg");
+    } else if (o.output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        result.error = QStringLiteral("output '%1' is a table: it needs --table N").arg(o.output);
     } else if (o.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
         o.format = RenderOptions::Png;
     } else if (o.output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
@@ -194,7 +229,8 @@ QString renderUsage()
                           "                    [--grid GX GY | --no-grid] [--step XSTEP YSTEP]\n"
                           "                    (--set FILE | [--color RRGGBB] --y EXPR | [--color "
                           "RRGGBB] --x EXPR)...\n"
-                          "                    -o OUT.png|OUT.svg\n");
+                          "                    [--axes] [--legend] [--title TEXT] [--antialias]\n"
+                          "                    (-o OUT.png|OUT.svg | --table N [-o OUT.csv])\n");
 }
 
 QString renderHelp()
@@ -223,18 +259,31 @@ Window (values are expressions, as in the plotter's fields: 2*pi()):
                                 and of y, 1 to 10 (default 4 4); step 1
                                 shows asymptotes as dotted lines
 
+Decorations (none by default, so the picture stays the window's):
+  --axes            numbers at the grid lines (at round steps without a grid),
+                    along the axes, or along the edges when an axis is outside
+  --legend          each drawn function's text in its colour, in the corner
+                    where it covers the least of the curves
+  --title TEXT      a title at the top
+  --antialias       smooth curves and text
+
 Output:
   -o, --output FILE   the picture; .png or .svg chooses the format
+  --table N           instead of a picture, a CSV table of N evenly spaced
+                      values of each drawn function's variable over its bounds
+                      (x for --y, y for --x), 2 to 1000000; to standard output,
+                      or to -o FILE ending in .csv
   -h, --help          this text
   --version           the program's version
 
 Exit status:
-  0  the picture was written
-  1  bad usage: unknown option, missing or malformed value
+  0  the picture or table was written
+  1  bad usage: unknown option, missing or malformed value (a bad --size,
+     --step, --color or --table N), an output name with the wrong ending
   2  bad expression: a function, bound or grid text that does not compile
-     (the message points at the character), equal or infinite bounds, or a
-     grid spacing that is not above 0
+     (the message points at the character), equal, reversed or infinite
+     bounds, or a grid spacing that is not above 0
   3  bad set file: it cannot be read, is not a function set, or is damaged
-  4  the output file cannot be written
+  4  the output file or standard output cannot be written
 )");
 }

@@ -12,7 +12,7 @@ enum ExitCode {
     ExitUsage = 1,      // unknown option, missing or malformed argument
     ExitExpression = 2, // an expression (function, bound or grid) does not compile or is unusable
     ExitSetFile = 3,    // a function-set file cannot be read or is damaged
-    ExitOutput = 4      // the output file cannot be written
+    ExitOutput = 4      // the output file (or standard output) cannot be written
 };
 
 // One source of functions, in command-line order: a saved set or one expression.
@@ -30,7 +30,7 @@ struct PlotItem
 // judged later by the formula engine.
 struct RenderOptions
 {
-    enum Format { Png, Svg };
+    enum Format { Png, Svg, Csv };
 
     QSize size{232, 216};
     bool boundsGiven = false;
@@ -41,7 +41,12 @@ struct RenderOptions
     int xStep = 4;
     int yStep = 4;
     QList<PlotItem> items;
-    QString output;
+    bool axes = false;      // tick numbers at the grid lines
+    bool legend = false;    // the functions' texts in their colours
+    QString title;          // empty: none
+    bool antialias = false; // smooth curves and text
+    int tableRows = 0;      // above 0: a CSV table of that many values instead of a picture
+    QString output;         // empty only for a table, which then goes to standard output
     Format format = Png;
     bool help = false;
     bool version = false;
