@@ -145,20 +145,20 @@ private:
     bool stalled = false;
 };
 
-// Calls draw(p) once for every pixel p in 0 ... last on which a grid line of one
-// axis falls: the lines at 0, spacing, 2 spacing, ... up to hi and at 0,
-// -spacing, ... down to lo, as running float sums (their rounding decides the
-// pixel each line lands on), where pixelOf (monotonic: rising when `rising`)
-// maps a value to its pixel. The work goes by pixels, not by lines, so a
-// spacing finer than a pixel turns every pixel it reaches into a line and still
-// finishes at once. A spacing that is not positive draws no grid.
+// Calls draw(p, value) once for every pixel p in 0 ... last on which a grid line
+// of one axis falls (value: the first multiple found on it): the lines at 0, spacing, 2 spacing,
+// ... up to hi and at 0, -spacing, ... down to lo, as running float sums (their rounding decides
+// the pixel each line lands on), where pixelOf (monotonic: rising when `rising`) maps a value to
+// its pixel. The work goes by pixels, not by lines, so a spacing finer than a pixel turns every
+// pixel it reaches into a line and still finishes at once. A spacing that is not positive draws no
+// grid.
 template<typename PixelOf, typename Draw>
 void forGridPixels(float lo, float hi, float spacing, int last, bool rising, PixelOf pixelOf,
                    Draw draw)
 {
     if (!(spacing > 0) || last < 0)
         return;
-    std::vector<bool> hit(size_t(last) + 1);
+    std::vector<float> hit(size_t(last) + 1, NAN); // the multiple on each pixel
     for (const float sign : {1.0f, -1.0f}) {
         // The sum runs over magnitudes; the downward run's values are their
         // negatives, which is also what subtracting the spacing would give.
@@ -171,14 +171,15 @@ void forGridPixels(float lo, float hi, float spacing, int last, bool rising, Pix
             const int p = pixel(sum.value());
             if (p < 0 || p > last)
                 break;
-            hit[size_t(p)] = true;
+            if (std::isnan(hit[size_t(p)]))
+                hit[size_t(p)] = sign * sum.value();
             if (!sum.advanceTo([&](float a) { return up ? pixel(a) > p : pixel(a) < p; }))
                 break;
         }
     }
     for (int p = 0; p <= last; ++p) {
-        if (hit[size_t(p)])
-            draw(p);
+        if (!std::isnan(hit[size_t(p)]))
+            draw(p, hit[size_t(p)]);
     }
 }
 
@@ -355,13 +356,13 @@ void GraphWidget::paintGraph(QPainter &p)
             forGridPixels(
                 xMin, xMax, gridX, pixXMax, true,
                 [&](float g) { return toPixel((g - xMin) / xUnitsPerPixel); },
-                [&](int c) { p.drawLine(c, 0, c, pixYMax); });
+                [&](int c, float) { p.drawLine(c, 0, c, pixYMax); });
         }
         if (yUnitsPerPixel > 0 && std::isfinite(yUnitsPerPixel)) {
             forGridPixels(
                 yMin, yMax, gridY, pixYMax, false,
                 [&](float g) { return toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel); },
-                [&](int r) { p.drawLine(0, r, pixXMax, r); });
+                [&](int r, float) { p.drawLine(0, r, pixXMax, r); });
         }
     }
 
@@ -379,18 +380,17 @@ QList<GraphWidget::GridLine> GraphWidget::gridLines(Qt::Orientation lines) const
     QList<GridLine> out;
     if (!gridEnabled)
         return out;
+    const auto add = [&out](int pixel, float value) { out.append({value, pixel}); };
     if (lines == Qt::Vertical) {
-        forGridValues(xMin, xMax, gridX, xUnitsPerPixel, pixXMax, [&](float g) {
-            const int c = toPixel((g - xMin) / xUnitsPerPixel);
-            if (c >= 0 && c <= pixXMax)
-                out.append({g, c});
-        });
-    } else {
-        forGridValues(yMin, yMax, gridY, yUnitsPerPixel, pixYMax, [&](float g) {
-            const int r = toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel);
-            if (r >= 0 && r <= pixYMax)
-                out.append({g, r});
-        });
+        if (xUnitsPerPixel > 0 && std::isfinite(xUnitsPerPixel)) {
+            forGridPixels(
+                xMin, xMax, gridX, pixXMax, true,
+                [&](float g) { return toPixel((g - xMin) / xUnitsPerPixel); }, add);
+        }
+    } else if (yUnitsPerPixel > 0 && std::isfinite(yUnitsPerPixel)) {
+        forGridPixels(
+            yMin, yMax, gridY, pixYMax, false,
+            [&](float g) { return toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel); }, add);
     }
     return out;
 }
