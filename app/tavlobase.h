@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/formhelpers.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -46,5 +48,5 @@ protected:
     bool event(QEvent *e) override;
 
 private:
-    void applyFonts();
+    FormFonts fonts;
 };

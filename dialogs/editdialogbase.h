@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/formhelpers.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -32,4 +34,7 @@ public:
 protected:
     // Keeps the two small combo box fonts when the application font changes.
     bool event(QEvent *e) override;
+
+private:
+    FormFonts fonts;
 };
