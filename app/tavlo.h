@@ -41,8 +41,6 @@ signals:
     void functionEdited();
 
 private:
-    void showColor(const QColor &c);
-
     int shownFunction = -1;
     bool panning = false;
     GraphWidget *graph = nullptr;

@@ -1,6 +1,10 @@
 #include "dialogs/formhelpers.h"
 
+#include "dialogs/colordialog.h"
+
 #include <QFont>
+#include <QPalette>
+#include <QPushButton>
 
 void FormFonts::add(QWidget *widget, const char *family, int pointSize)
 {
@@ -23,4 +27,18 @@ void FormFonts::set(const Entry &entry)
     if (entry.pointSize > 0)
         font.setPointSize(entry.pointSize);
     entry.widget->setFont(font);
+}
+
+void showSwatchColor(QPushButton *swatch, const QColor &color)
+{
+    swatch->setPalette(QPalette(color, swatch->window()->palette().color(QPalette::Window)));
+}
+
+std::optional<QColor> pickColor(QWidget *parent, const QColor &seed)
+{
+    ColorDialog cd(parent, "cd", true);
+    cd.start_color(seed);
+    if (cd.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return cd.getColor();
 }

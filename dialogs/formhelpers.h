@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QColor>
 #include <QList>
 #include <QString>
 #include <QWidget>
 
+#include <optional>
+
+class QPushButton;
+
 // What every form of the program shares: building its child widgets at fixed
-// pixel positions and keeping the fonts it gives them.
+// pixel positions, keeping the fonts it gives them, and its colour swatch.
 
 // A child of `parent` with its object name and, where given, its geometry
 // (x, y, width, height, as in the form's table). Tab pages take theirs from the
@@ -50,3 +55,11 @@ private:
 
     QList<Entry> entries;
 };
+
+// A small push button shows a colour through its palette: the colour as its
+// button colour and its window's own background around it.
+void showSwatchColor(QPushButton *swatch, const QColor &color);
+
+// Runs the colour dialog modally over `parent`, seeded with `seed`. Gives the
+// mixed colour when it was accepted, nothing when it was cancelled.
+std::optional<QColor> pickColor(QWidget *parent, const QColor &seed);

@@ -4,7 +4,6 @@
 
 class Function;
 class GraphWidget;
-class QColor;
 class QTreeWidgetItem;
 
 // The options dialog: plot tools, the sortable function list with its actions,
@@ -41,7 +40,6 @@ signals:
 private:
     // True when a row is current and its function still exists.
     bool hasCurrentFunction();
-    void showColor(const QColor &color);
     // With no current row: the Enabled box and the colour swatch show nothing.
     void showNoFunction();
 
