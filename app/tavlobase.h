@@ -21,7 +21,8 @@ class TavloBase : public QWidget
     Q_OBJECT
 
 public:
-    TavloBase(QWidget *parent = nullptr, const char *name = nullptr, Qt::WindowFlags fl = {});
+    explicit TavloBase(QWidget *parent = nullptr, const char *name = nullptr,
+                       Qt::WindowFlags fl = {});
     ~TavloBase() override;
 
     QLineEdit *yMinText;

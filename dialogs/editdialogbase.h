@@ -18,8 +18,8 @@ class EditDialogBase : public QDialog
     Q_OBJECT
 
 public:
-    EditDialogBase(QWidget *parent = nullptr, const char *name = nullptr, bool modal = false,
-                   Qt::WindowFlags fl = {});
+    explicit EditDialogBase(QWidget *parent = nullptr, const char *name = nullptr,
+                            bool modal = false, Qt::WindowFlags fl = {});
     ~EditDialogBase() override;
 
     QLabel *TextLabel1;

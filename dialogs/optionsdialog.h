@@ -9,7 +9,7 @@ class QTreeWidgetItem;
 // The options dialog: plot tools, the sortable function list with its actions,
 // saving and loading of function sets, help and about. It works on the plot
 // widget's functions by id; the list's rows carry only texts.
-class OptionsDialog : public OptionsDialogBase
+class OptionsDialog final : public OptionsDialogBase
 {
     Q_OBJECT
 
