@@ -1,8 +1,8 @@
 #include "app/tavlo.h"
 
-#include "dialogs/colordialog.h"
 #include "dialogs/compilemessage.h"
 #include "dialogs/editdialog.h"
+#include "dialogs/formhelpers.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -132,11 +131,6 @@ void Tavlo::showOptions()
         graph->drawGraphSlot();
 }
 
-void Tavlo::showColor(const QColor &c)
-{
-    fColorButton->setPalette(QPalette(c, palette().color(QPalette::Window)));
-}
-
 void Tavlo::functionChange(int index)
 {
     // Only a row of the selector can be shown.
@@ -144,7 +138,7 @@ void Tavlo::functionChange(int index)
         index >= 0 && index < functionBox->count() ? graph->findFunctionFBoxIndex(index) : -1;
     if (id != -1) {
         functionBox->setCurrentIndex(index);
-        showColor(graph->getFunctionColor(id));
+        showSwatchColor(fColorButton, graph->getFunctionColor(id));
         fCheckBox->setChecked(graph->getFunctionEnabled(id));
         shownFunction = id;
     }
@@ -171,14 +165,8 @@ void Tavlo::change_color_active()
         return;
     const QColor oldColor = graph->getFunctionColor(shownFunction);
     // A cancelled choice keeps the function's colour.
-    QColor newColor = oldColor;
-    {
-        ColorDialog cd(this, "cd", true);
-        cd.start_color(oldColor);
-        if (cd.exec() == QDialog::Accepted)
-            newColor = cd.getColor();
-    }
-    showColor(newColor);
+    const QColor newColor = pickColor(this, oldColor).value_or(oldColor);
+    showSwatchColor(fColorButton, newColor);
     graph->setFunctionColor(shownFunction, newColor);
     graph->drawGraphSlot();
 }

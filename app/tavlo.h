@@ -12,7 +12,8 @@ class Tavlo final : public TavloBase
     Q_OBJECT
 
 public:
-    Tavlo(QWidget *parent = nullptr, const char *name = nullptr, Qt::WindowFlags flags = {});
+    explicit Tavlo(QWidget *parent = nullptr, const char *name = nullptr,
+                   Qt::WindowFlags flags = {});
 
     GraphWidget *getGraph() const { return graph; }
     int getShownFunction() const { return shownFunction; }
@@ -41,8 +42,6 @@ signals:
     void functionEdited();
 
 private:
-    void showColor(const QColor &c);
-
     int shownFunction = -1;
     bool panning = false;
     GraphWidget *graph = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/formhelpers.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -19,7 +21,8 @@ class TavloBase : public QWidget
     Q_OBJECT
 
 public:
-    TavloBase(QWidget *parent = nullptr, const char *name = nullptr, Qt::WindowFlags fl = {});
+    explicit TavloBase(QWidget *parent = nullptr, const char *name = nullptr,
+                       Qt::WindowFlags fl = {});
     ~TavloBase() override;
 
     QLineEdit *yMinText;
@@ -46,5 +49,5 @@ protected:
     bool event(QEvent *e) override;
 
 private:
-    void applyFonts();
+    FormFonts fonts;
 };

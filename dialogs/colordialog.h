@@ -11,7 +11,7 @@ class ColorDialog final : public ColorDialogBase
     Q_OBJECT
 
 public:
-    ColorDialog(QWidget *parent = nullptr, const char *name = nullptr, bool modal = false);
+    explicit ColorDialog(QWidget *parent = nullptr, const char *name = nullptr, bool modal = false);
 
     QColor getColor() const { return color; }
 

@@ -1,5 +1,7 @@
 #include "dialogs/colordialogbase.h"
 
+#include "dialogs/formhelpers.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -9,9 +11,7 @@ namespace {
 
 QSlider *makeComponentSlider(QWidget *parent, const char *name, int y)
 {
-    auto *slider = new QSlider(parent);
-    slider->setObjectName(QLatin1String(name));
-    slider->setGeometry(10, y, 84, 20);
+    auto *slider = makeWidget<QSlider>(parent, name, 10, y, 84, 20);
     slider->setMaximum(255);
     slider->setOrientation(Qt::Horizontal);
     slider->setTickPosition(QSlider::TicksBelow);
@@ -21,9 +21,7 @@ QSlider *makeComponentSlider(QWidget *parent, const char *name, int y)
 
 QLabel *makeLetter(QWidget *parent, const char *name, int y, const QString &text)
 {
-    auto *label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(100, y, 16, 20);
+    auto *label = makeWidget<QLabel>(parent, name, 100, y, 16, 20);
     label->setText(text);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
@@ -36,9 +34,7 @@ ColorDialogBase::ColorDialogBase(QWidget *parent, const char *name, bool modal, 
 {
     setModal(modal);
     setObjectName(name ? QLatin1String(name) : QLatin1String("ColorDialogBase"));
-    resize(210, 110);
-    setMinimumSize(QSize(210, 110));
-    setMaximumSize(QSize(210, 110));
+    setFixedSize(210, 110);
     setWindowTitle(tr("Color"));
 
     greenSlider = makeComponentSlider(this, "greenSlider", 40);
@@ -49,18 +45,14 @@ ColorDialogBase::ColorDialogBase(QWidget *parent, const char *name, bool modal, 
     TextLabel3_2 = makeLetter(this, "TextLabel3_2", 40, tr("G"));
     TextLabel3_3 = makeLetter(this, "TextLabel3_3", 70, tr("B"));
 
-    colorFrame = new QFrame(this);
-    colorFrame->setObjectName(QStringLiteral("colorFrame"));
-    colorFrame->setGeometry(140, 20, 50, 50);
+    colorFrame = makeWidget<QFrame>(this, "colorFrame", 140, 20, 50, 50);
     colorFrame->setFrameShape(QFrame::StyledPanel);
     colorFrame->setFrameShadow(QFrame::Raised);
     // The swatch shows the colour as its filled background.
     colorFrame->setAutoFillBackground(true);
 
     // Under the swatch, clear of the sliders and letters.
-    okButton = new QPushButton(this);
-    okButton->setObjectName(QStringLiteral("okButton"));
-    okButton->setGeometry(140, 80, 50, 20);
+    okButton = makeWidget<QPushButton>(this, "okButton", 140, 80, 50, 20);
     okButton->setText(tr("OK"));
     okButton->setDefault(true);
 

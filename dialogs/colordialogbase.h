@@ -14,8 +14,8 @@ class ColorDialogBase : public QDialog
     Q_OBJECT
 
 public:
-    ColorDialogBase(QWidget *parent = nullptr, const char *name = nullptr, bool modal = false,
-                    Qt::WindowFlags fl = {});
+    explicit ColorDialogBase(QWidget *parent = nullptr, const char *name = nullptr,
+                             bool modal = false, Qt::WindowFlags fl = {});
     ~ColorDialogBase() override;
 
     QSlider *greenSlider;

@@ -1,7 +1,7 @@
 #include "dialogs/editdialog.h"
 
-#include "dialogs/colordialog.h"
 #include "dialogs/compilemessage.h"
+#include "dialogs/formhelpers.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 
@@ -62,17 +62,12 @@ QString EditDialog::getFunction() const
     return functionBox->text();
 }
 
-void EditDialog::showColor(const QColor &c)
-{
-    colorButton->setPalette(QPalette(c, palette().color(QPalette::Window)));
-}
-
 void EditDialog::fillData(int id)
 {
     functionBox->setText(QString());
     depVarBox->setCurrentIndex(0);
     equalBox->setCurrentIndex(0);
-    showColor(QColor(0, 0, 0));
+    showSwatchColor(colorButton, QColor(0, 0, 0));
     color = QColor(0, 0, 0);
 
     if (!graph->getFunctions())
@@ -84,7 +79,7 @@ void EditDialog::fillData(int id)
     depVarBox->setCurrentIndex(graph->getFunctionDepVariable(id) == 'Y' ? 0 : 1);
     equalBox->setCurrentIndex(0); // "=" is the only relation
     const QColor c = graph->getFunctionColor(id);
-    showColor(c);
+    showSwatchColor(colorButton, c);
     color = c;
 }
 
@@ -102,15 +97,13 @@ void EditDialog::showCompileState()
 
 void EditDialog::changeColor()
 {
-    ColorDialog cd(this, "cd", true);
-    // A cancelled choice keeps the colour chosen so far.
-    QColor newColor = color;
-    // Seeded from the stored function, not from an earlier pick in this dialog.
+    // Seeded from the stored function, not from an earlier pick in this dialog;
+    // a cancelled choice keeps the colour chosen so far.
     const int id = getId();
-    cd.start_color(graph->setActiveFunction(id) ? graph->getFunctionColor(id) : QColor(0, 0, 0));
-    if (cd.exec() == QDialog::Accepted)
-        newColor = cd.getColor();
-    showColor(newColor);
+    const QColor seed =
+        graph->setActiveFunction(id) ? graph->getFunctionColor(id) : QColor(0, 0, 0);
+    const QColor newColor = pickColor(this, seed).value_or(color);
+    showSwatchColor(colorButton, newColor);
     graph->drawGraphSlot();
     color = newColor;
 }

@@ -31,8 +31,6 @@ private slots:
     void showCompileState();
 
 private:
-    void showColor(const QColor &c);
-
     GraphWidget *graph;
     QColor color;
 };

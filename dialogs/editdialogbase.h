@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/formhelpers.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -16,8 +18,8 @@ class EditDialogBase : public QDialog
     Q_OBJECT
 
 public:
-    EditDialogBase(QWidget *parent = nullptr, const char *name = nullptr, bool modal = false,
-                   Qt::WindowFlags fl = {});
+    explicit EditDialogBase(QWidget *parent = nullptr, const char *name = nullptr,
+                            bool modal = false, Qt::WindowFlags fl = {});
     ~EditDialogBase() override;
 
     QLabel *TextLabel1;
@@ -32,4 +34,7 @@ public:
 protected:
     // Keeps the two small combo box fonts when the application font changes.
     bool event(QEvent *e) override;
+
+private:
+    FormFonts fonts;
 };

@@ -1,5 +1,6 @@
 #include "dialogs/filedialog.h"
 
+#include "dialogs/formhelpers.h"
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -28,34 +29,22 @@ FileDialog::FileDialog(QWidget *parent, const char *name, bool modal, Qt::Window
     resize(232, 264);
     setWindowTitle(tr("Save/Load"));
 
-    okButton = new QPushButton(this);
-    okButton->setObjectName(QStringLiteral("okButton"));
-    okButton->setGeometry(140, 230, 60, 20);
+    okButton = makeWidget<QPushButton>(this, "okButton", 140, 230, 60, 20);
     okButton->setText(tr("&OK"));
 
-    cancelButton = new QPushButton(this);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton->setGeometry(30, 230, 60, 20);
+    cancelButton = makeWidget<QPushButton>(this, "cancelButton", 30, 230, 60, 20);
     cancelButton->setText(tr("&Cancel"));
 
-    ramButton = new QPushButton(this);
-    ramButton->setObjectName(QStringLiteral("ramButton"));
-    ramButton->setGeometry(10, 10, 30, 20);
+    ramButton = makeWidget<QPushButton>(this, "ramButton", 10, 10, 30, 20);
     ramButton->setText(tr("&Ram"));
 
-    cfButton = new QPushButton(this);
-    cfButton->setObjectName(QStringLiteral("cfButton"));
-    cfButton->setGeometry(45, 10, 30, 20);
+    cfButton = makeWidget<QPushButton>(this, "cfButton", 45, 10, 30, 20);
     cfButton->setText(tr("&CF"));
 
-    sdButton = new QPushButton(this);
-    sdButton->setObjectName(QStringLiteral("sdButton"));
-    sdButton->setGeometry(80, 10, 30, 20);
+    sdButton = makeWidget<QPushButton>(this, "sdButton", 80, 10, 30, 20);
     sdButton->setText(tr("&SD"));
 
-    fileView = new QTreeWidget(this);
-    fileView->setObjectName(QStringLiteral("fileView"));
-    fileView->setGeometry(10, 40, 210, 150);
+    fileView = makeWidget<QTreeWidget>(this, "fileView", 10, 40, 210, 150);
     fileView->setColumnCount(1);
     fileView->setHeaderLabels({tr("Name")});
     // Qt's header would stretch the last (here the only) column to the list's width.
@@ -66,9 +55,7 @@ FileDialog::FileDialog(QWidget *parent, const char *name, bool modal, Qt::Window
     fileView->setSortingEnabled(true);
     fileView->sortByColumn(0, Qt::AscendingOrder);
 
-    fileNameLine = new QLineEdit(this);
-    fileNameLine->setObjectName(QStringLiteral("fileNameLine"));
-    fileNameLine->setGeometry(10, 200, 210, 18);
+    fileNameLine = makeWidget<QLineEdit>(this, "fileNameLine", 10, 200, 210, 18);
 
     // Names for screen readers: what the two unlabelled controls hold.
     fileView->setAccessibleName(tr("Files"));

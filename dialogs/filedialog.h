@@ -13,13 +13,13 @@ class QTreeWidgetItem;
 // CompactFlash, SD card), each with a "tavlo" documents folder created when
 // missing; a list of the current folder ("/" + name for folders); and the
 // editable path line whose text the caller gets.
-class FileDialog : public QDialog
+class FileDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    FileDialog(QWidget *parent = nullptr, const char *name = nullptr, bool modal = false,
-               Qt::WindowFlags fl = {}, const QString &filter = QString());
+    explicit FileDialog(QWidget *parent = nullptr, const char *name = nullptr, bool modal = false,
+                        Qt::WindowFlags fl = {}, const QString &filter = QString());
     ~FileDialog() override;
 
     QString getFileName() const { return fileName; }

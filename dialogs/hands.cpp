@@ -1,5 +1,6 @@
 #include "dialogs/hands.h"
 
+#include "dialogs/formhelpers.h"
 #include "dialogs/handspicture.h"
 
 #include <QLabel>
@@ -10,14 +11,10 @@ Hands::Hands(QWidget *parent, const char *name, bool modal, Qt::WindowFlags fl)
 {
     setObjectName(name ? QString::fromLatin1(name) : QStringLiteral("Hands"));
     setModal(modal);
-    resize(170, 131);
-    setMinimumSize(170, 131);
-    setMaximumSize(170, 131);
+    setFixedSize(170, 131);
     setWindowTitle(tr("Hello!"));
 
-    PixmapLabel2 = new QLabel(this);
-    PixmapLabel2->setObjectName(QStringLiteral("PixmapLabel2"));
-    PixmapLabel2->setGeometry(10, 10, 150, 111);
+    PixmapLabel2 = makeWidget<QLabel>(this, "PixmapLabel2", 10, 10, 150, 111);
     PixmapLabel2->setPixmap(QPixmap(hands_xpm));
     PixmapLabel2->setScaledContents(true);
     PixmapLabel2->setAccessibleName(tr("Picture"));

@@ -5,7 +5,7 @@
 class QLabel;
 
 // The small picture behind the About tab's unlabelled button.
-class Hands : public QDialog
+class Hands final : public QDialog
 {
     Q_OBJECT
 

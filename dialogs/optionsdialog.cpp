@@ -1,8 +1,8 @@
 #include "dialogs/optionsdialog.h"
 
-#include "dialogs/colordialog.h"
 #include "dialogs/compilemessage.h"
 #include "dialogs/filedialog.h"
+#include "dialogs/formhelpers.h"
 #include "dialogs/functionset.h"
 #include "dialogs/hands.h"
 #include "model/function.h"
@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTreeWidget>
@@ -108,7 +109,7 @@ void OptionsDialog::setCurrentListItem(QTreeWidgetItem *item)
         return;
     }
     enabledBox->setChecked(graph->getFunctionEnabled(id));
-    showColor(graph->getFunctionColor(id));
+    showSwatchColor(colorButton, graph->getFunctionColor(id));
     currentId = id;
 }
 
@@ -117,22 +118,15 @@ bool OptionsDialog::hasCurrentFunction()
     return currentListItem && currentId != -1 && graph->setActiveFunction(currentId);
 }
 
-void OptionsDialog::showColor(const QColor &color)
-{
-    colorButton->setPalette(QPalette(color, palette().color(QPalette::Window)));
-}
-
 void OptionsDialog::changeColorCurrentId()
 {
     if (!hasCurrentFunction())
         return;
-    ColorDialog cd(this, "cd", true);
-    cd.start_color(graph->getFunctionColor(currentId));
-    if (cd.exec() != QDialog::Accepted)
+    const std::optional<QColor> color = pickColor(this, graph->getFunctionColor(currentId));
+    if (!color)
         return; // cancelled: the function keeps its colour
-    const QColor color = cd.getColor();
-    showColor(color);
-    graph->setFunctionColor(currentId, color);
+    showSwatchColor(colorButton, *color);
+    graph->setFunctionColor(currentId, *color);
     graph->drawGraphSlot();
 }
 

@@ -4,13 +4,12 @@
 
 class Function;
 class GraphWidget;
-class QColor;
 class QTreeWidgetItem;
 
 // The options dialog: plot tools, the sortable function list with its actions,
 // saving and loading of function sets, help and about. It works on the plot
 // widget's functions by id; the list's rows carry only texts.
-class OptionsDialog : public OptionsDialogBase
+class OptionsDialog final : public OptionsDialogBase
 {
     Q_OBJECT
 
@@ -41,7 +40,6 @@ signals:
 private:
     // True when a row is current and its function still exists.
     bool hasCurrentFunction();
-    void showColor(const QColor &color);
     // With no current row: the Enabled box and the colour swatch show nothing.
     void showNoFunction();
 

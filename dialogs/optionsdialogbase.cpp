@@ -1,5 +1,6 @@
 #include "dialogs/optionsdialogbase.h"
 
+#include "dialogs/formhelpers.h"
 #include "dialogs/texts.h"
 
 #include <QCheckBox>
@@ -20,136 +21,91 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
 {
     setObjectName(name ? QString::fromLatin1(name) : QStringLiteral("OptionsDialogBase"));
     setModal(modal);
-    resize(232, 264);
-    setMinimumSize(232, 264);
-    setMaximumSize(232, 264);
+    setFixedSize(232, 264);
     setWindowTitle(tr("Options"));
 
-    TabWidget2 = new QTabWidget(this);
-    TabWidget2->setObjectName(QStringLiteral("TabWidget2"));
-    TabWidget2->setGeometry(2, 2, 228, 260);
-    TabWidget2->setMinimumSize(228, 260);
-    TabWidget2->setMaximumSize(228, 260);
+    TabWidget2 = makeWidget<QTabWidget>(this, "TabWidget2", 2, 2, 228, 260);
+    TabWidget2->setFixedSize(228, 260);
 
-    tools = new QWidget(TabWidget2);
-    tools->setObjectName(QStringLiteral("tools"));
+    tools = makeWidget<QWidget>(TabWidget2, "tools");
 
-    zoomBoxButton = new QPushButton(tools);
-    zoomBoxButton->setObjectName(QStringLiteral("zoomBoxButton"));
-    zoomBoxButton->setGeometry(10, 20, 70, 20);
+    zoomBoxButton = makeWidget<QPushButton>(tools, "zoomBoxButton", 10, 20, 70, 20);
     zoomBoxButton->setText(tr("Zoom Box"));
 
-    gridBox1 = new QGroupBox(tools);
-    gridBox1->setObjectName(QStringLiteral("gridBox1"));
-    gridBox1->setGeometry(100, 90, 100, 100);
+    gridBox1 = makeWidget<QGroupBox>(tools, "gridBox1", 100, 90, 100, 100);
     gridBox1->setTitle(tr("Grid"));
 
-    TextLabel2 = new QLabel(gridBox1);
-    TextLabel2->setObjectName(QStringLiteral("TextLabel2"));
-    TextLabel2->setGeometry(10, 60, 16, 20);
+    TextLabel2 = makeWidget<QLabel>(gridBox1, "TextLabel2", 10, 60, 16, 20);
     TextLabel2->setText(tr("y:"));
 
-    TextLabel1 = new QLabel(gridBox1);
-    TextLabel1->setObjectName(QStringLiteral("TextLabel1"));
-    TextLabel1->setGeometry(10, 40, 16, 20);
+    TextLabel1 = makeWidget<QLabel>(gridBox1, "TextLabel1", 10, 40, 16, 20);
     TextLabel1->setText(tr("x:"));
 
-    gridYText = new QLineEdit(gridBox1);
-    gridYText->setObjectName(QStringLiteral("gridYText"));
-    gridYText->setGeometry(25, 63, 60, 16);
+    gridYText = makeWidget<QLineEdit>(gridBox1, "gridYText", 25, 63, 60, 16);
     gridYText->setText(tr("1"));
 
-    gridCheckBox = new QCheckBox(gridBox1);
-    gridCheckBox->setObjectName(QStringLiteral("gridCheckBox"));
-    gridCheckBox->setGeometry(10, 20, 50, 14);
+    gridCheckBox = makeWidget<QCheckBox>(gridBox1, "gridCheckBox", 10, 20, 50, 14);
     gridCheckBox->setText(tr("On"));
     gridCheckBox->setChecked(true);
 
-    gridXText = new QLineEdit(gridBox1);
-    gridXText->setObjectName(QStringLiteral("gridXText"));
-    gridXText->setGeometry(25, 43, 60, 16);
+    gridXText = makeWidget<QLineEdit>(gridBox1, "gridXText", 25, 43, 60, 16);
     gridXText->setText(tr("1"));
 
-    yStepLabel = new QLabel(tools);
-    yStepLabel->setObjectName(QStringLiteral("yStepLabel"));
-    yStepLabel->setGeometry(105, 52, 40, 14);
+    yStepLabel = makeWidget<QLabel>(tools, "yStepLabel", 105, 52, 40, 14);
+    fonts.add(yStepLabel, "adobe-helvetica");
     yStepLabel->setText(tr("Y-Step:"));
     yStepLabel->setAlignment(Qt::AlignCenter);
 
-    xStepLabel = new QLabel(tools);
-    xStepLabel->setObjectName(QStringLiteral("xStepLabel"));
-    xStepLabel->setGeometry(105, 22, 40, 14);
+    xStepLabel = makeWidget<QLabel>(tools, "xStepLabel", 105, 22, 40, 14);
+    fonts.add(xStepLabel, "adobe-helvetica");
     xStepLabel->setText(tr("X-Step:"));
     xStepLabel->setAlignment(Qt::AlignCenter);
 
-    yStepSpinBox = new QSpinBox(tools);
-    yStepSpinBox->setObjectName(QStringLiteral("yStepSpinBox"));
-    yStepSpinBox->setGeometry(150, 50, 35, 20);
+    yStepSpinBox = makeWidget<QSpinBox>(tools, "yStepSpinBox", 150, 50, 35, 20);
     yStepSpinBox->setRange(1, 10);
     yStepSpinBox->setValue(4);
 
-    xStepSpinBox = new QSpinBox(tools);
-    xStepSpinBox->setObjectName(QStringLiteral("xStepSpinBox"));
-    xStepSpinBox->setGeometry(150, 20, 35, 20);
+    xStepSpinBox = makeWidget<QSpinBox>(tools, "xStepSpinBox", 150, 20, 35, 20);
     xStepSpinBox->setRange(1, 10);
     xStepSpinBox->setValue(4);
 
-    zoomStdButton = new QPushButton(tools);
-    zoomStdButton->setObjectName(QStringLiteral("zoomStdButton"));
-    zoomStdButton->setGeometry(10, 40, 70, 20);
+    zoomStdButton = makeWidget<QPushButton>(tools, "zoomStdButton", 10, 40, 70, 20);
     zoomStdButton->setText(tr("Zoom Std"));
 
-    findIntButton = new QPushButton(tools);
-    findIntButton->setObjectName(QStringLiteral("findIntButton"));
-    findIntButton->setGeometry(10, 70, 70, 20);
+    findIntButton = makeWidget<QPushButton>(tools, "findIntButton", 10, 70, 70, 20);
     findIntButton->setText(tr("Intersection"));
 
-    saveButton = new QPushButton(tools);
-    saveButton->setObjectName(QStringLiteral("saveButton"));
-    saveButton->setGeometry(30, 200, 70, 20);
+    saveButton = makeWidget<QPushButton>(tools, "saveButton", 30, 200, 70, 20);
     saveButton->setText(tr("Save"));
 
-    loadButton = new QPushButton(tools);
-    loadButton->setObjectName(QStringLiteral("loadButton"));
-    loadButton->setGeometry(120, 200, 70, 20);
+    loadButton = makeWidget<QPushButton>(tools, "loadButton", 120, 200, 70, 20);
     loadButton->setText(tr("Load"));
     TabWidget2->addTab(tools, tr("Tools"));
 
-    functionTab = new QWidget(TabWidget2);
-    functionTab->setObjectName(QStringLiteral("functionTab"));
+    functionTab = makeWidget<QWidget>(TabWidget2, "functionTab");
 
-    colorLabel = new QLabel(functionTab);
-    colorLabel->setObjectName(QStringLiteral("colorLabel"));
-    colorLabel->setGeometry(130, 190, 40, 16);
+    colorLabel = makeWidget<QLabel>(functionTab, "colorLabel", 130, 190, 40, 16);
     colorLabel->setText(tr("Color:"));
 
-    colorButton = new QPushButton(functionTab);
-    colorButton->setObjectName(QStringLiteral("colorButton"));
-    colorButton->setGeometry(170, 190, 16, 16);
+    colorButton = makeWidget<QPushButton>(functionTab, "colorButton", 170, 190, 16, 16);
 
-    enabledBox = new QCheckBox(functionTab);
-    enabledBox->setObjectName(QStringLiteral("enabledBox"));
-    enabledBox->setGeometry(30, 190, 70, 16);
+    enabledBox = makeWidget<QCheckBox>(functionTab, "enabledBox", 30, 190, 70, 16);
     enabledBox->setText(tr("Enabled"));
 
-    editButton = new QPushButton(functionTab);
-    editButton->setObjectName(QStringLiteral("editButton"));
-    editButton->setGeometry(15, 208, 55, 20);
+    editButton = makeWidget<QPushButton>(functionTab, "editButton", 15, 208, 55, 20);
+    fonts.add(editButton, "helvetica", 10);
     editButton->setText(tr("Edit"));
 
-    addButton = new QPushButton(functionTab);
-    addButton->setObjectName(QStringLiteral("addButton"));
-    addButton->setGeometry(85, 208, 55, 20);
+    addButton = makeWidget<QPushButton>(functionTab, "addButton", 85, 208, 55, 20);
+    fonts.add(addButton, "helvetica", 10);
     addButton->setText(tr("New"));
 
-    deleteButton = new QPushButton(functionTab);
-    deleteButton->setObjectName(QStringLiteral("deleteButton"));
-    deleteButton->setGeometry(155, 208, 55, 20);
+    deleteButton = makeWidget<QPushButton>(functionTab, "deleteButton", 155, 208, 55, 20);
+    fonts.add(deleteButton, "helvetica", 10);
     deleteButton->setText(tr("Delete"));
 
-    functionList = new QTreeWidget(functionTab);
-    functionList->setObjectName(QStringLiteral("functionList"));
-    functionList->setGeometry(5, 5, 213, 180);
+    functionList = makeWidget<QTreeWidget>(functionTab, "functionList", 5, 5, 213, 180);
+    fonts.add(functionList, "helvetica", 10);
     functionList->setColumnCount(5);
     functionList->setHeaderLabels({tr("ID"), tr("Var"), tr("Op"), tr("Function"), tr("On")});
     functionList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -164,25 +120,19 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
     functionList->sortByColumn(0, Qt::AscendingOrder);
     TabWidget2->addTab(functionTab, tr("Func."));
 
-    help = new QWidget(TabWidget2);
-    help->setObjectName(QStringLiteral("help"));
+    help = makeWidget<QWidget>(TabWidget2, "help");
 
-    TextBrowser2 = new QTextBrowser(help);
-    TextBrowser2->setObjectName(QStringLiteral("TextBrowser2"));
-    TextBrowser2->setGeometry(5, 5, 215, 220);
+    TextBrowser2 = makeWidget<QTextBrowser>(help, "TextBrowser2", 5, 5, 215, 220);
+    fonts.add(TextBrowser2, "adobe-helvetica", 10);
     TextBrowser2->setPlainText(tr(helpText()));
     TabWidget2->addTab(help, tr("Help"));
 
-    about = new QWidget(TabWidget2);
-    about->setObjectName(QStringLiteral("about"));
+    about = makeWidget<QWidget>(TabWidget2, "about");
 
-    handsButton = new QPushButton(about);
-    handsButton->setObjectName(QStringLiteral("handsButton"));
-    handsButton->setGeometry(215, 225, 10, 10);
+    handsButton = makeWidget<QPushButton>(about, "handsButton", 215, 225, 10, 10);
 
-    TextBrowser1 = new QTextBrowser(about);
-    TextBrowser1->setObjectName(QStringLiteral("TextBrowser1"));
-    TextBrowser1->setGeometry(5, 5, 210, 220);
+    TextBrowser1 = makeWidget<QTextBrowser>(about, "TextBrowser1", 5, 5, 210, 220);
+    fonts.add(TextBrowser1, "adobe-helvetica", 10);
     // Automatic text format: rich text only when the text looks like it.
     const QString aboutTr = tr(aboutText());
     if (Qt::mightBeRichText(aboutTr))
@@ -210,8 +160,6 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
     TextBrowser2->setAccessibleName(tr("Help"));
     TextBrowser1->setAccessibleName(tr("About"));
     handsButton->setAccessibleName(tr("Picture"));
-
-    applyFonts();
 }
 
 OptionsDialogBase::~OptionsDialogBase() = default;
@@ -220,26 +168,6 @@ bool OptionsDialogBase::event(QEvent *e)
 {
     const bool result = QDialog::event(e);
     if (e->type() == QEvent::ApplicationFontChange)
-        applyFonts();
+        fonts.apply();
     return result;
-}
-
-void OptionsDialogBase::applyFonts()
-{
-    QFont stepFont(yStepLabel->font());
-    stepFont.setFamily(QStringLiteral("adobe-helvetica"));
-    yStepLabel->setFont(stepFont);
-    stepFont = xStepLabel->font();
-    stepFont.setFamily(QStringLiteral("adobe-helvetica"));
-    xStepLabel->setFont(stepFont);
-
-    const QFont buttonFont(QStringLiteral("helvetica"), 10);
-    editButton->setFont(buttonFont);
-    addButton->setFont(buttonFont);
-    deleteButton->setFont(buttonFont);
-    functionList->setFont(buttonFont);
-
-    const QFont textFont(QStringLiteral("adobe-helvetica"), 10);
-    TextBrowser2->setFont(textFont);
-    TextBrowser1->setFont(textFont);
 }

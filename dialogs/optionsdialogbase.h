@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/formhelpers.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -61,5 +63,5 @@ protected:
     bool event(QEvent *e) override;
 
 private:
-    void applyFonts();
+    FormFonts fonts;
 };

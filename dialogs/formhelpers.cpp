@@ -1,0 +1,44 @@
+#include "dialogs/formhelpers.h"
+
+#include "dialogs/colordialog.h"
+
+#include <QFont>
+#include <QPalette>
+#include <QPushButton>
+
+void FormFonts::add(QWidget *widget, const char *family, int pointSize)
+{
+    entries.append({widget, QString::fromLatin1(family), pointSize});
+    set(entries.last());
+}
+
+void FormFonts::apply() const
+{
+    for (const Entry &entry : entries)
+        set(entry);
+}
+
+// A copy of the widget's font with the family and size changed: everything
+// else still follows the application font.
+void FormFonts::set(const Entry &entry)
+{
+    QFont font(entry.widget->font());
+    font.setFamily(entry.family);
+    if (entry.pointSize > 0)
+        font.setPointSize(entry.pointSize);
+    entry.widget->setFont(font);
+}
+
+void showSwatchColor(QPushButton *swatch, const QColor &color)
+{
+    swatch->setPalette(QPalette(color, swatch->window()->palette().color(QPalette::Window)));
+}
+
+std::optional<QColor> pickColor(QWidget *parent, const QColor &seed)
+{
+    ColorDialog cd(parent, "cd", true);
+    cd.start_color(seed);
+    if (cd.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return cd.getColor();
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+class QPushButton;
+
+// What every form of the program shares: building its child widgets at fixed
+// pixel positions, keeping the fonts it gives them, and its colour swatch.
+
+// A child of `parent` with its object name and, where given, its geometry
+// (x, y, width, height, as in the form's table). Tab pages take theirs from the
+// tab widget and get none.
+template<class W>
+W *makeWidget(QWidget *parent, const char *name)
+{
+    auto *widget = new W(parent);
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+template<class W>
+W *makeWidget(QWidget *parent, const char *name, int x, int y, int width, int height)
+{
+    W *widget = makeWidget<W>(parent, name);
+    widget->setGeometry(x, y, width, height);
+    return widget;
+}
+
+// The fonts a form gives some of its widgets. Each is set when the widget is
+// built and again by apply(), which the form's event() calls on an application
+// font change, so those widgets keep their fonts when the user changes the
+// system font. The widgets are the form's children and live as long as it.
+class FormFonts final
+{
+public:
+    // Family and point size for one widget, set at once. Without a size the
+    // widget keeps its own.
+    void add(QWidget *widget, const char *family, int pointSize = 0);
+    // Sets every font again, in the order they were added.
+    void apply() const;
+
+private:
+    struct Entry
+    {
+        QWidget *widget;
+        QString family;
+        int pointSize;
+    };
+    static void set(const Entry &entry);
+
+    QList<Entry> entries;
+};
+
+// A small push button shows a colour through its palette: the colour as its
+// button colour and its window's own background around it.
+void showSwatchColor(QPushButton *swatch, const QColor &color);
+
+// Runs the colour dialog modally over `parent`, seeded with `seed`. Gives the
+// mixed colour when it was accepted, nothing when it was cancelled.
+std::optional<QColor> pickColor(QWidget *parent, const QColor &seed);
