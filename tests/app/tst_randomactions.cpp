@@ -1,7 +1,7 @@
-// Drives the whole main window with random sequences of user actions (fixed
-// seeds, so every failure replays) and checks after each action that the
-// program is alive and that the selector, its controls and the function list
-// agree.
+// Drives the main window's function actions and their dialogs with random
+// sequences (fixed seeds, so every failure replays) and checks after each
+// action that the program is alive and that the selector, its controls and the
+// function list agree.
 
 #include "app/tavlo.h"
 #include "dialogs/colordialog.h"
@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSlider>
@@ -60,19 +59,8 @@ class tst_RandomActions : public QObject
         button->click();
     }
 
-    // Characters from ASCII, Latin-1 and beyond.
-    QString garbage()
-    {
-        QString text;
-        for (int n = rng.bounded(12); n > 0; --n)
-            text += QChar(char16_t(pick({0x20, 0xA0, 0x4E00}) + rng.bounded(0x5F)));
-        return text;
-    }
-
     QString formula()
     {
-        if (chance(8))
-            return garbage();
         QString text;
         for (int n = 1 + rng.bounded(6); n > 0; --n)
             text += QLatin1String(
@@ -81,30 +69,6 @@ class tst_RandomActions : public QObject
                       "1E-3",       "pi",    "pi()",  "f(0)", "f(1)",   "f(2)", "f(",  "rnd()",
                       "atan2(x,1)", "sqrt(", "ln(x)", "1/x",  " ",      "abs("}));
         return text;
-    }
-
-    QString bound()
-    {
-        return chance(4) ? garbage()
-                         : QLatin1String(pick({"-5", "5", "2*pi()", "0", "1e-30", "1E30", "x", "-",
-                                               "", "3E38*10", "-1E-45", "10", "-10", "0.001"}));
-    }
-
-    // Press, `moves` moves, release: mostly inside the plot, sometimes on its
-    // edge rows and columns or outside.
-    void drag(int moves)
-    {
-        for (int i = 0; i <= moves + 1; ++i) {
-            const QPoint p(rng.bounded(-20, 260), rng.bounded(-20, 240));
-            const QEvent::Type type = i == 0       ? QEvent::MouseButtonPress
-                                      : i <= moves ? QEvent::MouseMove
-                                                   : QEvent::MouseButtonRelease;
-            QMouseEvent e(type, QPointF(p), QPointF(graph->mapToGlobal(p)),
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                          Qt::NoModifier);
-            QApplication::sendEvent(graph, &e);
-        }
     }
 
     void answerEdit(EditDialog *d)
@@ -128,51 +92,18 @@ class tst_RandomActions : public QObject
     void answerOptions(OptionsDialog *d)
     {
         QTreeWidget *list = d->functionList;
-        for (int n = 1 + rng.bounded(4); n > 0 && d->isVisible(); --n) {
-            const std::function<void()> tools[] = {
-                [&] {
-                    if (const int n = list->topLevelItemCount())
-                        list->setCurrentItem(list->topLevelItem(rng.bounded(n)));
-                },
-                [&] { d->deleteButton->click(); },
-                [&] { d->enabledBox->click(); },
-                [&] {
-                    pick({d->gridXText, d->gridYText})->setText(bound());
-                },
-                [&] {
-                    pick({d->xStepSpinBox, d->yStepSpinBox})->setValue(rng.bounded(-1, 12));
-                },
-                [&] { d->gridCheckBox->click(); },
-                [&] { d->zoomStdButton->click(); },
-                [&] { d->zoomBoxButton->click(); }, // the next drag picks the box
-                [&] { d->findIntButton->click(); }, // the next drag picks the crossing
-            };
-            tools[rng.bounded(int(std::size(tools)))]();
+        for (int n = rng.bounded(4); n > 0; --n) {
+            if (list->topLevelItemCount() && !chance(3))
+                list->setCurrentItem(list->topLevelItem(rng.bounded(list->topLevelItemCount())));
+            pick<QAbstractButton *>({d->deleteButton, d->enabledBox})->click();
         }
-        if (d->isVisible())
-            d->reject();
-    }
-
-    // Any characters in one change, or ASCII key by key, with every text in between.
-    void typeBound()
-    {
-        QLineEdit *field = pick({w->xMinText, w->xMaxText, w->yMinText, w->yMaxText});
-        const QString text = bound();
-        if (chance(2))
-            return field->setText(text);
-        field->clear();
-        QTest::keyClicks(field,
-                         QString(text).removeIf([](QChar c) { return c.unicode() >= 0x80; }));
-        if (chance(3))
-            QTest::keyClick(field, Qt::Key_Backspace);
+        d->reject();
     }
 
     void act()
     {
         // Repeated entries make the common actions more likely.
         const std::function<void()> actions[] = {
-            [&] { typeBound(); },
-            [&] { typeBound(); },
             [&] { clickAndAnswer(w->addButton, &Self::answerEdit); },
             [&] { clickAndAnswer(w->addButton, &Self::answerEdit); },
             [&] { clickAndAnswer(w->addButton, &Self::answerEdit); },
@@ -180,12 +111,6 @@ class tst_RandomActions : public QObject
             [&] { w->deleteButton->click(); },
             [&] { w->fCheckBox->click(); },
             [&] { QTest::keyClick(w->functionBox, chance(2) ? Qt::Key_Down : Qt::Key_Up); },
-            [&] { drag(rng.bounded(5)); },
-            [&] {
-                w->zoomSlider->setSliderDown(true);
-                w->zoomSlider->setValue(rng.bounded(100));
-                w->zoomSlider->setSliderDown(false); // released: springs back
-            },
             [&] { clickAndAnswer(w->fColorButton, &Self::answerColor); },
             [&] { clickAndAnswer(w->optionsButton, &Self::answerOptions); },
         };
@@ -235,7 +160,7 @@ private slots:
     void randomSequence_data()
     {
         QTest::addColumn<quint32>("seed");
-        for (quint32 seed = 1; seed <= 12; ++seed)
+        for (quint32 seed = 1; seed <= 10; ++seed)
             QTest::addRow("seed%02u", seed) << seed;
     }
 
@@ -248,7 +173,7 @@ private slots:
         w = std::make_unique<Tavlo>();
         graph = w->getGraph();
         w->show();
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 150; ++i) {
             act();
             const QString fault = check();
             if (!fault.isEmpty())
