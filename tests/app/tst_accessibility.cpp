@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDebug>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,32 +18,16 @@
 
 namespace {
 
-// Where an accessible object sits, for the failure message: "Tavlo/xMinText".
-QString pathOf(QAccessibleInterface *iface)
-{
-    QStringList names;
-    for (QObject *o = iface->object(); o; o = o->parent())
-        names.prepend(o->objectName().isEmpty() ? QString::fromLatin1(o->metaObject()->className())
-                                                : o->objectName());
-    return names.join(QLatin1Char('/'));
-}
-
-bool isClickable(QAccessibleInterface *iface)
-{
-    QAccessibleActionInterface *actions = iface->actionInterface();
-    if (!actions)
-        return false;
-    const QStringList names = actions->actionNames();
-    return names.contains(QAccessibleActionInterface::pressAction()) ||
-           names.contains(QAccessibleActionInterface::toggleAction());
-}
-
-// Every focusable or clickable object below iface, with no name to read out.
+// Every focusable or clickable object below iface with no name to read out.
 void collectNameless(QAccessibleInterface *iface, QStringList &nameless)
 {
-    if ((iface->state().focusable || isClickable(iface)) &&
+    const QAccessibleActionInterface *actions = iface->actionInterface();
+    const QStringList names = actions ? actions->actionNames() : QStringList();
+    const bool clickable = names.contains(QAccessibleActionInterface::pressAction()) ||
+                           names.contains(QAccessibleActionInterface::toggleAction());
+    if ((iface->state().focusable || clickable) &&
         iface->text(QAccessible::Name).trimmed().isEmpty())
-        nameless << pathOf(iface) + QLatin1Char(' ') + QString::number(iface->role(), 16);
+        QDebug(&nameless.emplace_back()) << iface->object() << iface->role();
     for (int i = 0; i < iface->childCount(); ++i) {
         if (QAccessibleInterface *child = iface->child(i))
             collectNameless(child, nameless);

@@ -50,6 +50,7 @@ private slots:
         // Ids outgrow the id box's usual 99; one must never be clamped to another
         // function's id.
         QTest::addRow("existingIdAbove99") << 150 << -1 << 150 << "x" << 'x' << green;
+        QTest::addRow("freeIdAboveAll") << 151 << -1 << 151 << "" << 'x' << black;
         QTest::addRow("negativeIdShowsWhatItReturns") << -1 << -1 << 0 << "sin(x)" << 'x' << red;
         QTest::addRow("changedToFreeBlanks") << 3 << 5 << 5 << "" << 'x' << black;
         QTest::addRow("changedToExistingLoads") << 0 << 3 << 3 << "2*y" << 'y' << blue;
@@ -72,18 +73,17 @@ private slots:
         QTEST(d.getFunction(), "text");
         QCOMPARE(d.getIndepVariable(), indepVariable);
         QCOMPARE(d.depVarBox->currentText(), indepVariable == 'x' ? QStringLiteral("Y") : "X");
-        QCOMPARE(d.equalBox->currentText(), QStringLiteral("="));
-        QCOMPARE(d.getEquality(), 1);
         QCOMPARE(d.getColor(), colour);
         QCOMPARE(buttonColour(d), colour);
     }
 
-    void colourPicksSeedFromStoredColour()
+    // Each pick starts from the stored colour, not from an earlier pick; a
+    // cancelled one keeps the colour chosen so far. Only the caller stores it.
+    void colourPicks()
     {
         EditDialog d(nullptr, "editdialog", true, 0, graph.get());
-        d.show();
         const int redraws = graph->getRedrawCount();
-        QList<QColor> seeds;
+        QList<QColor> seeds, shown;
         auto pick = [&seeds](bool ok) {
             return [&seeds, ok](QWidget *w) {
                 auto *cd = qobject_cast<ColorDialog *>(w);
@@ -94,20 +94,16 @@ private slots:
             };
         };
         ModalScript script({pick(true), pick(false), pick(false)});
-        QTest::mouseClick(d.colorButton, Qt::LeftButton);
-        QCOMPARE(d.getColor(), QColor(255, 200, 0));
-        // The second pick starts again from the stored colour; cancelling it keeps
-        // the first pick instead of applying an unset colour.
-        QTest::mouseClick(d.colorButton, Qt::LeftButton);
-        QCOMPARE(d.getColor(), QColor(255, 200, 0));
-        QCOMPARE(buttonColour(d), QColor(255, 200, 0));
-        QCOMPARE(graph->getFunctionColor(0), QColor(255, 0, 0)); // only the caller stores it
-        QCOMPARE(graph->getRedrawCount(), redraws + 2);
-
-        d.idBox->setValue(9);
-        QTest::mouseClick(d.colorButton, Qt::LeftButton);
-        QCOMPARE(d.getColor(), QColor(0, 0, 0));
-        QCOMPARE(seeds, (QList<QColor>{QColor(255, 0, 0), QColor(255, 0, 0), QColor(0, 0, 0)}));
+        for (int id : {0, 0, 9}) {
+            d.idBox->setValue(id);
+            d.colorButton->click();
+            shown << d.getColor() << buttonColour(d);
+        }
+        const QColor red(255, 0, 0), picked(255, 200, 0), black(0, 0, 0);
+        QCOMPARE(seeds, (QList<QColor>{red, red, black}));
+        QCOMPARE(shown, (QList<QColor>{picked, picked, picked, picked, black, black}));
+        QCOMPARE(graph->getFunctionColor(0), red);
+        QCOMPARE(graph->getRedrawCount(), redraws + 3);
         QCOMPARE(script.unexpectedCount(), 0);
     }
 

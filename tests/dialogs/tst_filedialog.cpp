@@ -24,12 +24,6 @@ void tap(FileDialog &fd, const QString &text)
     emit fd.fileView->itemClicked(item, 0);
 }
 
-void touch(const QString &path)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-}
-
 } // namespace
 
 // Every test gets a home of its own (the dialog reads HOME whenever it needs
@@ -55,7 +49,7 @@ private slots:
         for (const char *folder : {"/b", "/A", "/.cache"})
             QVERIFY(QDir().mkpath(tavlo + QLatin1String(folder)));
         for (const char *file : {"/z.txt", "/B.txt", "/.hidden"})
-            touch(tavlo + QLatin1String(file));
+            QVERIFY(QFile(tavlo + QLatin1String(file)).open(QIODevice::WriteOnly));
         FileDialog fd(nullptr, "FileDialog", true, {}, QStringLiteral("*"));
         QCOMPARE(rows(fd), (QStringList{"/.", "/..", "/A", "/b", "B.txt", "z.txt"}));
         QCOMPARE(fd.getFileName(), tavlo + QLatin1Char('/'));

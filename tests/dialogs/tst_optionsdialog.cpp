@@ -28,12 +28,11 @@ class MainWindowStub : public QWidget
     Q_OBJECT
 
 public:
-    int addCalls = 0;
-    QList<int> editedIds;
+    QStringList calls;
 
 public slots:
-    void addFunction() { ++addCalls; }
-    void editFunction(int id) { editedIds << id; }
+    void addFunction() { calls << QStringLiteral("add"); }
+    void editFunction(int id) { calls << QStringLiteral("edit %1").arg(id); }
 };
 
 namespace {
@@ -71,13 +70,6 @@ void renumber(GraphWidget &graph)
         f->setFBoxIndex(index++);
 }
 
-void chooseRow(OptionsDialog &dialog, const QString &id)
-{
-    dialog.functionList->setCurrentItem(
-        dialog.functionList->findItems(id, Qt::MatchExactly, 0).value(0));
-    QVERIFY(dialog.functionList->currentItem());
-}
-
 } // namespace
 
 class tst_OptionsDialog : public QObject
@@ -97,6 +89,7 @@ private slots:
 
     void showsPlotSettingsAndRows()
     {
+        graph->setXStep(0); // the box keeps a step within 1 to 10
         graph->setYStep(7);
         graph->toggle_grid();
         graph->change_grid_x(QStringLiteral("0.25"));
@@ -104,7 +97,8 @@ private slots:
         graph->setFunctionEnabled(10, false);
         graph->addFunction(4, QStringLiteral("sin(x"), 'y', Qt::black);
         OptionsDialog dialog(nullptr, "options", true, graph.get());
-        QCOMPARE(dialog.yStepSpinBox->value(), 7);
+        QCOMPARE(QList<int>({dialog.xStepSpinBox->value(), dialog.yStepSpinBox->value()}),
+                 QList<int>({1, 7}));
         QVERIFY(!dialog.gridCheckBox->isChecked());
         QCOMPARE(dialog.gridXText->text() + QLatin1Char(' ') + dialog.gridYText->text(),
                  QStringLiteral("0.25 1"));
@@ -128,58 +122,91 @@ private slots:
         QVERIFY(dialog.functionList->header()->length() < dialog.functionList->viewport()->width());
     }
 
-    // As the main window is wired: a deletion renumbers the selector.
-    void rowActions()
+    void rowAction_data()
     {
-        MainWindowStub parent;
-        OptionsDialog dialog(&parent, "options", true, graph.get());
-        QSignalSpy deleted(&dialog, &OptionsDialog::functionDeleted);
-        connect(&dialog, &OptionsDialog::functionDeleted, this, [this] { renumber(*graph); });
-        chooseRow(dialog, QStringLiteral("9"));
-        dialog.enabledBox->click();
-        QCOMPARE(stateOf(*graph), (QStringList{"2:1:#ff0000", "10:1:#0000ff", "9:0:#00ff00"}));
-        QCOMPARE(dialog.functionList->currentItem()->text(4), QStringLiteral("No"));
-
-        chooseRow(dialog, QStringLiteral("10"));
-        QVERIFY(dialog.enabledBox->isChecked());
-        dialog.addButton->click();
-        dialog.editButton->click();
-        QCOMPARE(parent.addCalls, 1);
-        QCOMPARE(parent.editedIds, QList<int>{10});
-        dialog.deleteButton->click();
-        QCOMPARE(deleted.count(), 1);
-        QCOMPARE(rowsOf(dialog.functionList), (QStringList{"2|Y|=|sin(x)|Yes", "9|Y|=|x/2|No"}));
-        QCOMPARE(stateOf(*graph), (QStringList{"2:1:#ff0000", "9:0:#00ff00"}));
+        QTest::addColumn<int>("row"); // the id of the row chosen first; -1 none; -2 row 2, rebuilt
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("colourDialog"); // 1 accepted, -1 cancelled, 0 must not open
+        QTest::addColumn<QStringList>("state");
+        QTest::addColumn<QStringList>("calls"); // what the main window got
+        const QStringList all{"2:1:#ff0000", "10:1:#0000ff", "9:1:#00ff00"};
+        for (const char *button : {"colorButton", "enabledBox", "deleteButton", "editButton"}) {
+            QTest::addRow("noRow_%s", button) << -1 << button << 0 << all << QStringList();
+            QTest::addRow("rowGone_%s", button) << -2 << button << 0 << all << QStringList();
+        }
+        QTest::newRow("disable") << 9 << "enabledBox" << 0
+                                 << QStringList{"2:1:#ff0000", "10:1:#0000ff", "9:0:#00ff00"}
+                                 << QStringList();
+        QTest::newRow("colourPicked")
+            << 2 << "colorButton" << 1 << QStringList{"2:1:#0a141e", "10:1:#0000ff", "9:1:#00ff00"}
+            << QStringList();
+        QTest::newRow("colourCancelled") << 2 << "colorButton" << -1 << all << QStringList();
+        QTest::newRow("add") << 10 << "addButton" << 0 << all << QStringList{"add"};
+        QTest::newRow("edit") << 10 << "editButton" << 0 << all << QStringList{"edit 10"};
+        QTest::newRow("delete") << 10 << "deleteButton" << 0
+                                << QStringList{"2:1:#ff0000", "9:1:#00ff00"}
+                                << QStringList{"deleted"};
     }
 
-    // What the screen shows of the list after a delete is what the list holds:
-    // the window's backing store against a fresh rendering of the list.
-    void deleteLeavesNoStaleRows()
+    // Afterwards the list holds a row per function and the screen shows it as it
+    // is; the Enabled box, the row's Enabled column and the colour swatch show
+    // the current row's function, or nothing.
+    void rowAction()
     {
-        OptionsDialog dialog(nullptr, "options", true, graph.get());
-        connect(&dialog, &OptionsDialog::functionDeleted, this, [this] { renumber(*graph); });
+        QFETCH(int, row);
+        QFETCH(QString, button);
+        QFETCH(int, colourDialog);
+        MainWindowStub parent;
+        OptionsDialog dialog(&parent, "options", true, graph.get());
+        connect(&dialog, &OptionsDialog::functionDeleted, this, [&] {
+            renumber(*graph); // as the main window does
+            parent.calls << QStringLiteral("deleted");
+        });
+        QTreeWidget *list = dialog.functionList;
         dialog.TabWidget2->setCurrentWidget(dialog.functionTab);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        chooseRow(dialog, QStringLiteral("10"));
+        if (row != -1)
+            list->setCurrentItem(list->findItems(QString::number(qAbs(row)), Qt::MatchExactly)[0]);
+        if (row == -2)
+            dialog.buildList();
+        QTest::qWait(20); // the list is on screen before the action
+        QList<QColor> seeds;
+        QList<ModalScript::Step> steps;
+        if (colourDialog) {
+            steps << [&](QWidget *w) {
+                auto *cd = qobject_cast<ColorDialog *>(w);
+                QVERIFY(cd);
+                seeds << cd->getColor();
+                cd->start_color(QColor(10, 20, 30));
+                colourDialog > 0 ? cd->accept() : cd->reject();
+            };
+        }
+        ModalScript script(steps);
+        dialog.findChild<QAbstractButton *>(button)->click();
         QTest::qWait(20);
-        dialog.deleteButton->click();
-        QTest::qWait(20);
-        QWidget *viewport = dialog.functionList->viewport();
+        QCOMPARE(script.unexpectedCount(), 0);
+        QCOMPARE(seeds, colourDialog ? QList<QColor>{Qt::red} : QList<QColor>());
+        QTEST(stateOf(*graph), "state");
+        QTEST(parent.calls, "calls");
+
+        QCOMPARE(list->topLevelItemCount(), stateOf(*graph).size());
+        QWidget *viewport = list->viewport();
+        const QPoint at = viewport->mapTo(&dialog, QPoint());
         const QImage shown =
             dialog.screen()
-                ->grabWindow(dialog.winId(), viewport->mapTo(&dialog, QPoint()).x(),
-                             viewport->mapTo(&dialog, QPoint()).y(), viewport->width(),
-                             viewport->height())
-                .toImage()
-                .convertToFormat(QImage::Format_RGB32);
-        const QImage held = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(rowsOf(dialog.functionList), (QStringList{"2|Y|=|sin(x)|Yes", "9|Y|=|x/2|Yes"}));
-        QVERIFY(shown == held);
-        // No row is current: the Enabled box and the colour swatch show no function.
-        QVERIFY(!dialog.enabledBox->isChecked());
+                ->grabWindow(dialog.winId(), at.x(), at.y(), viewport->width(), viewport->height())
+                .toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 viewport->grab().toImage().convertToFormat(QImage::Format_RGB32));
+        const QTreeWidgetItem *item = list->currentItem();
+        const int id = item ? item->text(0).toInt() : -1;
+        const bool enabled = graph->setActiveFunction(id) && graph->getFunctionEnabled(id);
+        QCOMPARE(dialog.enabledBox->isChecked(), enabled);
+        QCOMPARE(item ? item->text(4) : "No", enabled ? "Yes" : "No");
         QCOMPARE(dialog.colorButton->palette().color(QPalette::Button),
-                 dialog.palette().color(QPalette::Button));
+                 graph->setActiveFunction(id) ? graph->getFunctionColor(id)
+                                              : dialog.palette().color(QPalette::Button));
     }
 
     // Enter in a field presses no button: "Zoom Box", the first, would close
@@ -211,115 +238,55 @@ private slots:
         QVERIFY(dialog.isVisible());
     }
 
-    void actionsWithoutCurrentRowDoNothing_data()
-    {
-        QTest::addColumn<bool>("afterRebuild"); // else no row was ever chosen
-        QTest::addColumn<QString>("button");
-        for (const char *button : {"colorButton", "enabledBox", "deleteButton", "editButton"}) {
-            QTest::addRow("neverChosen_%s", button) << false << button;
-            QTest::addRow("afterRebuild_%s", button) << true << button;
-        }
-    }
-
-    void actionsWithoutCurrentRowDoNothing()
-    {
-        QFETCH(bool, afterRebuild);
-        QFETCH(QString, button);
-        MainWindowStub parent;
-        OptionsDialog dialog(&parent, "options", true, graph.get());
-        if (afterRebuild) {
-            chooseRow(dialog, QStringLiteral("2"));
-            dialog.buildList(); // the chosen row is gone
-        }
-        const QStringList before = stateOf(*graph);
-        const bool boxBefore = dialog.enabledBox->isChecked();
-        QSignalSpy deleted(&dialog, &OptionsDialog::functionDeleted);
-        ModalScript script; // a colour dialog opening would be unexpected
-        dialog.findChild<QAbstractButton *>(button)->click();
-        QCOMPARE(script.unexpectedCount(), 0);
-        QCOMPARE(stateOf(*graph), before);
-        QCOMPARE(deleted.count(), 0);
-        QCOMPARE(parent.editedIds, QList<int>());
-        QCOMPARE(dialog.enabledBox->isChecked(), boxBefore);
-    }
-
-    void colorDialog()
-    {
-        OptionsDialog dialog(nullptr, "options", true, graph.get());
-        chooseRow(dialog, QStringLiteral("2"));
-        const int redraws = graph->getRedrawCount();
-        QList<QColor> seeds;
-        auto answer = [&seeds](bool accept) {
-            return [&seeds, accept](QWidget *w) {
-                auto *cd = qobject_cast<ColorDialog *>(w);
-                QVERIFY(cd);
-                seeds << cd->getColor();
-                cd->start_color(QColor(10, 20, 30));
-                accept ? cd->accept() : cd->reject();
-            };
-        };
-        ModalScript script({answer(false), answer(true)});
-        dialog.colorButton->click(); // cancelled: the colour stays
-        QCOMPARE(graph->getFunctionColor(2), QColor(Qt::red));
-        QCOMPARE(dialog.colorButton->palette().color(QPalette::Button), QColor(Qt::red));
-        QCOMPARE(graph->getRedrawCount(), redraws);
-        dialog.colorButton->click();
-        QCOMPARE(graph->getFunctionColor(2), QColor(10, 20, 30));
-        QCOMPARE(dialog.colorButton->palette().color(QPalette::Button), QColor(10, 20, 30));
-        QVERIFY(graph->getRedrawCount() > redraws);
-        QCOMPARE(seeds, (QList<QColor>{Qt::red, Qt::red}));
-    }
-
+    // The tiny button beside the about text is not covered by it, and opens the
+    // picture at its own size.
     void handsPicture()
     {
         OptionsDialog dialog(nullptr, "options", true, graph.get());
         dialog.TabWidget2->setCurrentWidget(dialog.about);
         dialog.show();
-        // The tiny button beside the about text is not covered by it.
         QCOMPARE(dialog.about->childAt(dialog.handsButton->geometry().center()),
                  dialog.handsButton);
-        QSize shown, picture;
+        QList<QSize> sizes;
         ModalScript script({[&](QWidget *w) {
-            auto *hands = qobject_cast<Hands *>(w);
-            QVERIFY(hands);
-            hands->resize(400, 400);
-            shown = hands->size();
-            picture = hands->PixmapLabel2->pixmap().size();
-            hands->close();
+            w->resize(400, 400);
+            sizes << w->size() << qobject_cast<Hands *>(w)->PixmapLabel2->pixmap().size();
+            w->close();
         }});
         dialog.handsButton->click();
-        QCOMPARE(shown, QSize(170, 131));
-        QCOMPARE(picture, QSize(150, 111));
+        QCOMPARE(sizes, (QList<QSize>{QSize(170, 131), QSize(150, 111)}));
     }
 
     void saveAndLoad_data()
     {
         QTest::addColumn<bool>("save");
         QTest::addColumn<QByteArray>("contents"); // of the file to load; null: no file
-        QTest::addColumn<QString>("message");     // empty: done
+        // Of the box shown, and where: a load error's is on top of the dialog; the
+        // save error's stands at (12, 100) of the main window, not of the screen.
+        QTest::addColumn<QString>("message"); // empty: done
         const QString loadError =
             QStringLiteral("Load Error|There was an error loading the file.\n");
         QTest::newRow("save") << true << QByteArray() << QString();
-        QTest::newRow("saveToFolder") << true << QByteArray()
-                                      << "Save Error|There was an error opening the\nfile for "
-                                         "saving.  This is probably\nbecause "
-                                         "the path chosen does\nnot specify a single file.";
-        QTest::newRow("loadTwoFunctions")
+        QTest::newRow("saveToFolder")
+            << true << QByteArray()
+            << "Save Error|There was an error opening the\nfile for "
+               "saving.  This is probably\nbecause "
+               "the path chosen does\nnot specify a single file.|at 312,300";
+        QTest::newRow("loadAppendsWithFreeId")
             << false
             << QByteArray::fromHex("00001405 00000001"
                                    "00000007 00000001 00000002 0078 FF123456 00000000 00000002 0078"
-                                   "00000000 00000001 00000002 0079 FF000000 00000001 00000002 0079"
                                    "FFFFFFFF")
             << QString();
         QTest::newRow("loadMissingFile")
             << false << QByteArray()
-            << loadError + "This is probably because the file\nspecified does not exist.";
+            << loadError + "This is probably because the file\nspecified does not exist.|onDialog";
         QTest::newRow("loadWrongVersion")
             << false << QByteArray::fromHex("00001405 00000002 FFFFFFFF")
-            << loadError + "Incorrect format or version.";
+            << loadError + "Incorrect format or version.|onDialog";
         QTest::newRow("loadCutShort")
             << false << QByteArray::fromHex("00001405 00000001 00000000 00000001 000000")
-            << loadError + "The file is damaged or cut short.  No\nfunction was added.";
+            << loadError + "The file is damaged or cut short.  No\nfunction was added.|onDialog";
     }
 
     void saveAndLoad()
@@ -334,16 +301,13 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
         }
         const bool loads = !save && message.isEmpty();
-        // A load appends with the next free ids.
         const QStringList expected =
-            stateOf(*graph) + (loads ? QStringList{"3:0:#123456", "4:1:#000000"} : QStringList());
+            stateOf(*graph) + (loads ? QStringList{"3:0:#123456"} : QStringList());
         MainWindowStub mainWindow;
         mainWindow.setGeometry(300, 200, 240, 300);
         OptionsDialog dialog(&mainWindow, "options", true, graph.get());
         dialog.show();
         QString seen;
-        QWidget *boxParent = nullptr;
-        QPoint boxAt;
         ModalScript script({[path](QWidget *w) {
                                 auto *fd = qobject_cast<FileDialog *>(w);
                                 QVERIFY(fd);
@@ -353,22 +317,19 @@ private slots:
                             [&](QWidget *w) {
                                 auto *box = qobject_cast<QMessageBox *>(w);
                                 QVERIFY(box);
-                                seen = box->windowTitle() + QLatin1Char('|') + box->text();
-                                boxParent = box->parentWidget();
-                                boxAt = box->geometry().topLeft();
+                                const QPoint at = box->geometry().topLeft();
+                                seen = box->windowTitle() + '|' + box->text() + '|' +
+                                       (box->parentWidget() == &dialog
+                                            ? QStringLiteral("onDialog")
+                                            : QStringLiteral("at %1,%2").arg(at.x()).arg(at.y()));
                                 box->button(QMessageBox::Ok)->click();
                             }});
         save ? dialog.saveFunctions() : dialog.loadFunctions();
         QCOMPARE(seen, message);
         QCOMPARE(stateOf(*graph), expected);
-        // A load closes the dialog; a save or an error leaves it open. The save
-        // error's box has no parent, the load error's is on top of the dialog.
+        // A load appends and closes the dialog; a save or an error leaves it open.
         QCOMPARE(dialog.result() == QDialog::Accepted, loads);
         QCOMPARE(dialog.isVisible(), !loads);
-        QCOMPARE(boxParent, !save && !message.isEmpty() ? &dialog : nullptr);
-        // The save error stands at (12, 100) of the main window, not of the screen.
-        if (save && !message.isEmpty())
-            QCOMPARE(boxAt, QPoint(312, 300));
         if (save && message.isEmpty()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
