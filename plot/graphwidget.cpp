@@ -9,6 +9,8 @@
 #include <QVarLengthArray>
 #include <QPalette>
 #include <QPen>
+#include <QRectF>
+#include <QTransform>
 
 #include <algorithm>
 #include <cfloat>
@@ -247,6 +249,13 @@ public:
         , joined(painter.paintEngine() && painter.paintEngine()->type() != QPaintEngine::Raster)
     {
         p.setPen(solidPen);
+        // What of the plane reaches the device, with two pixels to spare.
+        const QPaintDevice *device = painter.device();
+        const QTransform toDevice = painter.combinedTransform();
+        if (!joined && device && toDevice.isInvertible()) {
+            reach = toDevice.inverted().mapRect(
+                QRectF(-2, -2, device->width() + 4.0, device->height() + 4.0));
+        }
     }
     SegmentBatch(const SegmentBatch &) = delete;
     SegmentBatch &operator=(const SegmentBatch &) = delete;
@@ -254,6 +263,8 @@ public:
 
     void solid(const QPoint &a, const QPoint &b)
     {
+        if (offDevice(a, b))
+            return;
         if (dotPenSet) {
             p.setPen(solidPen);
             dotPenSet = false;
@@ -273,6 +284,8 @@ public:
     }
     void dotted(const QPoint &a, const QPoint &b)
     {
+        if (offDevice(a, b))
+            return;
         flush();
         if (!dotPenSet) {
             p.setPen(dotPen);
@@ -282,6 +295,20 @@ public:
     }
 
 private:
+    // A segment with both ends beyond the same edge of the device leaves no
+    // pixel: it is not drawn at all, which changes no pixel (each dotted
+    // segment starts its own pattern). At step 1 most dotted segments run far
+    // above or below the plot, and each would cost a dashed-pen set-up.
+    bool offDevice(const QPoint &a, const QPoint &b) const
+    {
+        if (reach.isNull())
+            return false;
+        return (a.x() < reach.left() && b.x() < reach.left()) ||
+               (a.x() > reach.right() && b.x() > reach.right()) ||
+               (a.y() < reach.top() && b.y() < reach.top()) ||
+               (a.y() > reach.bottom() && b.y() > reach.bottom());
+    }
+
     void flush()
     {
         if (polyline.size() == 1)
@@ -299,6 +326,7 @@ private:
     const QPen solidPen;
     const QPen dotPen;
     const bool joined;
+    QRectF reach; // null: draw everything (vector devices, odd transforms)
     bool dotPenSet = false;
     QLine lines[kCapacity];
     int count = 0;
