@@ -298,9 +298,9 @@ op_bad:
 namespace {
 
 // Samples per block, and the most doubles the block stack may take: 8192
-// doubles (64 KB, within the first-level cache of the machines we run on). A
-// formula that keeps more than 32 values pending gets shorter blocks, down to
-// kMinBlock samples for the deepest one value() accepts (VALUE_STACK_SIZE).
+// doubles, 64 KB, whatever the formula. A formula that keeps more than 32
+// values pending gets shorter blocks, down to kMinBlock samples for the deepest
+// one value() accepts (VALUE_STACK_SIZE).
 constexpr int kBlock = 256;
 constexpr int kMinBlock = 16;
 constexpr int kMaxBlockStack = 8192;
@@ -309,7 +309,7 @@ static_assert(VALUE_STACK_SIZE * kMinBlock <= kMaxBlockStack);
 // Curves shorter than this run through value(): the check and the loops cost
 // more than they save on them (callgrind, bench/eval_icount: at 4 samples per
 // call the blocks took up to 10% more instructions per sample than fval, at 8
-// they take 11% to 51% fewer).
+// they take 11% to 45% fewer).
 constexpr int kMinBatch = 8;
 
 // Whether a call of `row` may run over a block: a built-in function that is
