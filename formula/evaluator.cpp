@@ -539,7 +539,7 @@ TAVLO_NOINLINE bool runBlocks(formu f, double *p, const double *values, double *
         return false;
     // Blocks of a multiple of 8 samples, so that each starts on a cache line.
     const int block = depth * kBlock <= kMaxBlockStack ? kBlock : kMaxBlockStack / depth / 8 * 8;
-    const int stride = std::min(block, (count + 7) / 8 * 8);
+    const int stride = count >= block ? block : (count + 7) / 8 * 8;
     const int need = depth * stride;
     if (engine.blockStackSize < need) {
         std::free(engine.blockStack);
@@ -549,9 +549,11 @@ TAVLO_NOINLINE bool runBlocks(formu f, double *p, const double *values, double *
             return false;
     }
     const int letter = p ? int(p - engine.param) : -1;
-    for (int start = 0; start < count; start += stride)
-        runBlock(f, letter, values + start, results + start, std::min(stride, count - start),
+    for (int left = count; left > 0; left -= stride) {
+        const int start = count - left;
+        runBlock(f, letter, values + start, results + start, std::min(stride, left),
                  engine.blockStack, stride);
+    }
     engine.errmes = nullptr;
     if (p)
         *p = values[count - 1];
