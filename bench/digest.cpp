@@ -34,7 +34,14 @@ struct Hash
         for (std::size_t i = 0; i < n; ++i)
             h = (h ^ b[i]) * 1099511628211ull;
     }
-    void number(double v) { bytes(&v, sizeof v); }
+    // Which NaN an operation passes on is left to the machine and the build, so
+    // every NaN counts as the same value.
+    void number(double v)
+    {
+        if (std::isnan(v))
+            v = std::numeric_limits<double>::quiet_NaN();
+        bytes(&v, sizeof v);
+    }
     void text(const char *s)
     {
         if (s)

@@ -57,6 +57,19 @@ int main()
                 for (double x : xs)
                     sink = fval(f, "x", x);
         });
+        std::vector<double> out(xs.size());
+        measure(name + "/batch", [&] {
+            for (int r = 0; r < kRounds; ++r)
+                fval_batch(f, 'x', xs.data(), out.data(), int(xs.size()));
+        });
+        // Short curves: n samples at a time, as many calls as make up the same total.
+        for (int n : {1, 2, 4, 8}) {
+            measure(name + "/batch" + std::to_string(n), [&] {
+                for (int r = 0; r < kRounds; ++r)
+                    for (int i = 0; i + n <= cases::kSamples; i += n)
+                        fval_batch(f, 'x', xs.data() + i, out.data() + i, n);
+            });
+        }
         measure(name + "/value", [&] {
             for (int r = 0; r < kRounds; ++r)
                 for (double x : xs) {

@@ -41,6 +41,12 @@ struct EngineState
     const char *errmes = nullptr; // last error; null: none
     double param[26] = {};        // parameter values, index letter - 'a'
     CompileState comp;
+
+    // fval_batch()'s value stack: one block of samples per pending value. It grows
+    // to the largest need seen (at most kMaxBlockStack doubles, see evaluator.cpp)
+    // and is kept for the next call, so a call allocates only when it needs more.
+    double *blockStack = nullptr;
+    int blockStackSize = 0; // in doubles
 };
 
 extern EngineState engine;

@@ -49,6 +49,8 @@ int where_table(const char *name);
 int read_table(int i, char *name, int *n_pars, int *varying);
 int fnew(const char *name, ffunc func, int n_pars, int varying);
 int fdel(const char *name);
+// 1 while row `row` holds the built-in function it starts with (rows 0..12), else 0.
+int fbuiltin(int row);
 
 // ---- Compiler ----
 
@@ -72,6 +74,11 @@ double fval(formu f, const char *letters, ...);
 double fval(formu f, const char *letters, double v);
 double f_x_val(formu f, double x);
 double fval_at(formu f);
+// A whole curve in one call: results[i] is fval(f, {letter, 0}, values[i]) for i
+// in 0..count-1, bit for bit (any NaN where fval gives a NaN), and the message and
+// parameter `letter` end as after the last of those calls. values and results may
+// be the same array.
+void fval_batch(formu f, char letter, const double *values, double *results, int count);
 void make_var(char letter, double v);
 void destrf(formu f);
 void make_empty(formu f);

@@ -171,6 +171,15 @@ int fnew(const char *name, ffunc func, int n_pars, int varying)
     return 1;
 }
 
+int fbuiltin(int row)
+{
+    // The rows as they start; fnew may replace the function of any of them.
+    static const ffunc original[kBuiltinRows] = {
+        fExp, fLn,   fSin,          fCos,          fTan, fAsin, fAcos, fAtan, asRowFunc(fAtan2),
+        fAbs, fSqrt, asRowFunc(pi), asRowFunc(rnd)};
+    return row >= 0 && row < kBuiltinRows && ftable[row].func == original[row];
+}
+
 int fdel(const char *name)
 {
     int row = where_table(name);

@@ -272,6 +272,15 @@ double Function::evaluate(double v) const
     return fval(formula, indepVariable == 'x' ? "x" : "y", v);
 }
 
+void Function::evaluateBatch(const double *values, double *results, int count) const
+{
+    if (string.isEmpty()) {
+        std::fill(results, results + std::max(count, 0), 0.0);
+        return;
+    }
+    fval_batch(formula, indepVariable == 'x' ? 'x' : 'y', values, results, count);
+}
+
 QDataStream &operator<<(QDataStream &stream, const Function &f)
 {
     // The colour goes out as one 0xAARRGGBB word (opaque), whatever QColor's own

@@ -50,6 +50,9 @@ public:
     void parse();
     void makeFormula();
     double evaluate(double v) const;
+    // evaluate() at values[0..count-1], in that order, into results: one engine
+    // call for a whole curve.
+    void evaluateBatch(const double *values, double *results, int count) const;
     static QString stringInsert(QString &text, const char *insert, int pos, int len);
 
 private:

@@ -9,6 +9,8 @@
 #include <QVarLengthArray>
 #include <QPalette>
 #include <QPen>
+#include <QRectF>
+#include <QTransform>
 
 #include <algorithm>
 #include <cfloat>
@@ -23,6 +25,12 @@ namespace {
 // where the curve drawn before it left off.
 float old_graph_y = 0;
 float old_graph_x = 0;
+
+// Arguments and values of the curve being drawn, kept from one curve to the
+// next so that drawing allocates only when a curve has more samples than any
+// before it.
+std::vector<double> curveArguments;
+std::vector<double> curveValues;
 
 // Pixels that cannot be converted (infinite, NaN, beyond int) are put this far
 // outside the plot: lines to them are clipped like lines to infinity.
@@ -414,6 +422,13 @@ public:
         , joined(painter.paintEngine() && painter.paintEngine()->type() != QPaintEngine::Raster)
     {
         p.setPen(solidPen);
+        // What of the plane reaches the device, with two pixels to spare.
+        const QPaintDevice *device = painter.device();
+        const QTransform toDevice = painter.combinedTransform();
+        if (!joined && device && toDevice.isInvertible()) {
+            reach = toDevice.inverted().mapRect(
+                QRectF(-2, -2, device->width() + 4.0, device->height() + 4.0));
+        }
     }
     SegmentBatch(const SegmentBatch &) = delete;
     SegmentBatch &operator=(const SegmentBatch &) = delete;
@@ -421,6 +436,8 @@ public:
 
     void solid(const QPoint &a, const QPoint &b)
     {
+        if (offDevice(a, b))
+            return;
         if (dotPenSet) {
             p.setPen(solidPen);
             dotPenSet = false;
@@ -440,6 +457,8 @@ public:
     }
     void dotted(const QPoint &a, const QPoint &b)
     {
+        if (offDevice(a, b))
+            return;
         flush();
         if (!dotPenSet) {
             p.setPen(dotPen);
@@ -449,6 +468,20 @@ public:
     }
 
 private:
+    // A segment with both ends beyond the same edge of the device leaves no
+    // pixel: it is not drawn at all, which changes no pixel (each dotted
+    // segment starts its own pattern). At step 1 most dotted segments run far
+    // above or below the plot, and each would cost a dashed-pen set-up.
+    bool offDevice(const QPoint &a, const QPoint &b) const
+    {
+        if (reach.isNull())
+            return false;
+        return (a.x() < reach.left() && b.x() < reach.left()) ||
+               (a.x() > reach.right() && b.x() > reach.right()) ||
+               (a.y() < reach.top() && b.y() < reach.top()) ||
+               (a.y() > reach.bottom() && b.y() > reach.bottom());
+    }
+
     void flush()
     {
         if (polyline.size() == 1)
@@ -466,6 +499,7 @@ private:
     const QPen solidPen;
     const QPen dotPen;
     const bool joined;
+    QRectF reach; // null: draw everything (vector devices, odd transforms)
     bool dotPenSet = false;
     QLine lines[kCapacity];
     int count = 0;
@@ -494,38 +528,57 @@ void GraphWidget::drawCurves(QPainter &p)
             pos = target;
         };
 
+        // The start point, then every sample, evaluated in one call in this order
+        // (rnd() in a formula draws its numbers in it). forEachSample(visit)
+        // calls visit(pixel, argument) for each sampled column or row.
+        auto evaluate = [f](float start, const auto &forEachSample) {
+            curveArguments.assign(1, double(start));
+            forEachSample([](float, float v) { curveArguments.push_back(double(v)); });
+            curveValues.resize(curveArguments.size());
+            f->evaluateBatch(curveArguments.data(), curveValues.data(), int(curveArguments.size()));
+            return curveValues.data();
+        };
+
         if (f->getIndepVariable() == 'x') {
             const int step = std::max(xStep, 1);
-            const float start = narrow(f->evaluate(double(xMin)));
+            auto forEachColumn = [&](auto visit) {
+                for (float c = float(pixXMin); c <= float(pixXMax); c += float(step))
+                    visit(c, xMin + c * xUnitsPerPixel);
+            };
+            const double *value = evaluate(xMin, forEachColumn);
+            const float start = narrow(*value++);
             pos = QPoint(pixXMin, toPixel(float(pixYMax) - (start - yMin) / yUnitsPerPixel));
             const float margin = float(step) * yUnitsPerPixel;
             const float lo = yMin - margin;
             const float hi = yMax + margin;
             auto inBand = [lo, hi](float v) { return !(v < lo) && !(v > hi); };
-            for (float c = float(pixXMin); c <= float(pixXMax); c += float(step)) {
-                const float x = xMin + c * xUnitsPerPixel;
-                const float v = narrow(f->evaluate(double(x)));
+            forEachColumn([&](float c, float) {
+                const float v = narrow(*value++);
                 const QPoint target(toPixel(c),
                                     toPixel(float(pixYMax) - (v - yMin) / yUnitsPerPixel));
                 segment(target, inBand(old_graph_y) || inBand(v), step == 1);
                 old_graph_y = v;
-            }
+            });
         } else {
             const int step = std::max(yStep, 1);
-            const float start = narrow(f->evaluate(double(yMax)));
+            auto forEachRow = [&](auto visit) {
+                for (float r = float(pixYMax); r >= float(pixYMin); r -= float(step))
+                    visit(r, yMin + r * yUnitsPerPixel);
+            };
+            const double *value = evaluate(yMax, forEachRow);
+            const float start = narrow(*value++);
             pos = QPoint(toPixel((start - xMin) / xUnitsPerPixel), pixYMin);
             const float margin = float(step) * xUnitsPerPixel;
             const float lo = xMin - margin;
             const float hi = xMax + margin;
             auto inBand = [lo, hi](float v) { return !(v < lo) && !(v > hi); };
-            for (float r = float(pixYMax); r >= float(pixYMin); r -= float(step)) {
-                const float y = yMin + r * yUnitsPerPixel;
-                const float v = narrow(f->evaluate(double(y)));
+            forEachRow([&](float r, float) {
+                const float v = narrow(*value++);
                 const QPoint target(toPixel((v - xMin) / xUnitsPerPixel),
                                     toPixel(float(pixYMax) - r));
                 segment(target, inBand(old_graph_x) || inBand(v), step == 1);
                 old_graph_x = v;
-            }
+            });
         }
     }
 }

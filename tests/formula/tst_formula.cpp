@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cfloat>
+#include <functional>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -733,32 +735,144 @@ private slots:
         QCOMPARE(fval(c.f, nullptr, 5.0), 201.0);
     }
 
-    // With two NaN operands the left one's NaN comes out, whether the operator
-    // follows a push or takes both operands from the stack, in every build.
-    void leftNanWins_data()
+    // fval_batch() against fval() one sample at a time: the values (any NaN for
+    // a NaN), the message and parameters left behind, the random numbers drawn
+    // and the calls made, for curves shorter than, as long as and longer than
+    // a block.
+    void batchAgreesWithFval_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        for (const char *op : {"+", "-", "*", "/"}) {
-            QTest::newRow(op) << QByteArray("a") + op + "b";
-            QTest::newRow(QByteArray("fromStack").append(op).constData())
-                << QByteArray("(a*1)") + op + "(b*1)";
-        }
+        QTest::addColumn<int>("kind");
+        QTest::newRow("randomFormulas") << 0;
+        QTest::newRow("randomByteCode") << 1;
+        QTest::newRow("edgeCases") << 2;
     }
 
-    void leftNanWins()
+    void batchAgreesWithFval()
     {
-        QFETCH(QByteArray, text);
-        Compiled c(text.toStdString(), "ab");
-        const auto nan = [](quint64 payload) {
-            const quint64 bits = 0x7ff8000000000000ull | payload;
-            double d;
-            std::memcpy(&d, &bits, sizeof d);
-            return d;
+        QFETCH(int, kind);
+        QRandomGenerator rng(77 + kind);
+        static int calls = 0; // made to the rows `counted` is put in
+        const ffunc counted = [](double a) { return a + ++calls; };
+        const int lengths[] = {1, 3, 4, 5, 17, 233, 256, 257, 600};
+        auto randomValue = [&]() {
+            static const double special[] = {0.0,     -0.0,      INFINITY, -INFINITY, NAN,
+                                             -NAN,    1e-310,    -1e300,   0.5,       2.0,
+                                             DBL_MAX, 1.0 / 3.0, -700.0,   1e-3,      -1.0};
+            return rng.bounded(3) ? special[rng.bounded(int(std::size(special)))]
+                                  : (rng.generateDouble() - 0.5) * std::ldexp(1.0, rng.bounded(40));
         };
-        make_var('a', nan(1));
-        make_var('b', nan(2));
-        const double got = fval_at(c.f), want = nan(1);
-        QVERIFY(std::memcmp(&got, &want, sizeof got) == 0);
+        auto check = [&](formu f, char letter, int count) {
+            std::vector<double> xs(count > 0 ? count : 1);
+            for (double &x : xs)
+                x = randomValue();
+            for (int i = 0; i < 26; ++i)
+                engine.param[i] = randomValue();
+            fset_error("stale");
+            const R250State r250Before = r250;
+            const EngineState before = engine;
+            const int callsBefore = calls;
+            std::vector<double> want(xs.size(), 42.0);
+            const char letters[] = {letter, 0};
+            for (int i = 0; i < count; ++i)
+                want[i] = fval(f, letters, xs[i]);
+            const EngineState after = engine;
+            const R250State r250After = r250;
+            const int callsAfter = calls;
+            r250 = r250Before;
+            std::memcpy(engine.param, before.param, sizeof engine.param);
+            engine.errmes = before.errmes;
+            calls = callsBefore;
+
+            std::vector<double> got(xs.size() + 1, 42.0);
+            fval_batch(f, letter, xs.data(), got.data(), count);
+            QCOMPARE(got.back(), 42.0); // nothing written past the end
+            for (std::size_t i = 0; i < xs.size(); ++i) {
+                if (std::memcmp(&got[i], &want[i], sizeof got[i]) &&
+                    !(std::isnan(got[i]) && std::isnan(want[i])))
+                    QFAIL(qPrintable(QStringLiteral("sample %1 of %2: %3 instead of %4")
+                                         .arg(i)
+                                         .arg(count)
+                                         .arg(got[i], 0, 'g', 17)
+                                         .arg(want[i], 0, 'g', 17)));
+            }
+            QCOMPARE(QByteArray(fget_error()), QByteArray(after.errmes));
+            QVERIFY(std::memcmp(engine.param, after.param, sizeof engine.param) == 0);
+            QVERIFY(std::memcmp(&r250, &r250After, sizeof r250) == 0);
+            QCOMPARE(calls, callsAfter);
+        };
+
+        if (kind == 0) {
+            // Formulas of x and y from the compiler, rnd() and a counted row among them.
+            QVERIFY(fnew("tick", counted, 1, 0));
+            static const char *const leaves[] = {"x", "y", "2", "0.5", "pi()", "rnd()", "a"};
+            static const char *const shapes[] = {"-@",  "(@)",    "sin(@)", "atan2(@,@)",
+                                                 "@+@", "@-@",    "@*@",    "@/@",
+                                                 "@^@", "abs(@)", "ln(@)",  "tick(@)"};
+            std::function<std::string(int)> random = [&](int depth) {
+                if (depth <= 0 || rng.bounded(4) == 0)
+                    return std::string(leaves[rng.bounded(int(std::size(leaves)))]);
+                std::string r;
+                for (const char *c = shapes[rng.bounded(int(std::size(shapes)))]; *c; ++c)
+                    r += *c == '@' ? random(depth - 1) : std::string(1, *c);
+                return r;
+            };
+            for (int i = 0; i < 600; ++i) {
+                Compiled c(random(6), "xya");
+                check(c.f, "xya"[i % 3], lengths[rng.bounded(int(std::size(lengths)))]);
+            }
+            fdel("tick");
+        } else if (kind == 1) {
+            // Byte code from anywhere: instructions in any order, stray bytes,
+            // calls of any row.
+            static const unsigned char ops[] = {'D', 'V', 'F', '+', '-', '*', '/', '^', 'M', 'D'};
+            double table[256];
+            for (int i = 0; i < 256; ++i)
+                table[i] = randomValue();
+            for (int i = 0; i < 3000; ++i) {
+                std::vector<unsigned char> code;
+                for (int n = int(rng.bounded(24)); n > 0; --n) {
+                    const unsigned char op =
+                        rng.bounded(12) ? ops[rng.bounded(int(std::size(ops)))] : rng.bounded(256);
+                    code.push_back(op);
+                    if (op == 'V')
+                        code.push_back(rng.bounded(4) ? "xyz{"[rng.bounded(4)] : rng.bounded(256));
+                    else if (op == 'F')
+                        code.push_back(rng.bounded(14));
+                    else if (op == 'D')
+                        code.push_back(rng.bounded(256));
+                }
+                code.insert(code.end(), {0, 0});
+                check(formu{code.data(), i % 5 ? table : nullptr}, "xy{"[i % 3],
+                      lengths[rng.bounded(int(std::size(lengths)))]);
+            }
+        } else {
+            const formu empty{nullptr, nullptr};
+            check(empty, 'x', 5);
+            for (int count : {0, -3}) {
+                double untouched = 7.0;
+                fset_error("stale");
+                fval_batch(empty, 'x', &untouched, &untouched, count);
+                QCOMPARE(untouched, 7.0);
+                QCOMPARE(fget_error(), "stale");
+            }
+            // The deepest stacks value() takes (blocks of 16 samples) and one deeper.
+            double one = 1.0;
+            for (int pushes : {VALUE_STACK_SIZE, VALUE_STACK_SIZE + 1}) {
+                QByteArray code =
+                    QByteArray("Vx", 2).repeated(pushes) + QByteArray(pushes - 1, '*');
+                for (int count : {5, 233})
+                    check(formu{reinterpret_cast<unsigned char *>(code.data()), &one}, 'x', count);
+            }
+            // Letters that are no parameter, and a built-in row redefined with
+            // fnew: its calls come in fval's order.
+            Compiled c("sin(x)*y+a", "xya");
+            for (char letter : {'\0', '{', 'a', 'y'})
+                check(c.f, letter, 233);
+            const ffunc sinBefore = ftable[2].func;
+            QVERIFY(fnew("sin", counted, 1, 0));
+            check(c.f, 'x', 233);
+            QVERIFY(fnew("sin", sinBefore, 1, 0));
+        }
     }
 
     // Words 11j+3 have bit 15-j as their highest set bit, in every seeded state.
