@@ -6,21 +6,6 @@
 
 #include <cstdint>
 
-// Parenthesis structure of the text being compiled, built once per translate()
-// so that the compiler never rescans an operand to check or skip parentheses.
-struct TextIndex
-{
-    const char *text = nullptr;
-    int length = 0;
-    // depth[i]: parenthesis depth before character i (relative to the text start),
-    // for i = 0..length.
-    int *depth = nullptr;
-    // drop[i]: first position q >= i holding a ')' with depth[q] == depth[i], that is
-    // where the depth first falls below depth[i]; length when it never does. The
-    // ')' matching a '(' at i is drop[i + 1].
-    int *drop = nullptr;
-};
-
 // Working state of one compilation. translate() saves and restores it, so a
 // compilation started from inside another (through a folded user function)
 // cannot corrupt the outer one.
@@ -30,10 +15,6 @@ struct CompileState
     int i_pctable = 0;             // constants in use
     const char *i_error = nullptr; // where the current error lies in the text, or null
     char *token = nullptr;         // continuation of my_strtok()
-
-    unsigned char *out = nullptr;       // where the next code byte goes
-    unsigned char *codeLimit = nullptr; // end of the code buffer; null: unchecked
-    const TextIndex *index = nullptr;   // structure of the text being compiled, or null
 };
 
 struct EngineState
