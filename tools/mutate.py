@@ -229,7 +229,9 @@ class Suite:
         tools = [p for p in self.executables() if p not in own]
         for name, test in self.tests.items():
             data = Path(test["command"][0]).read_bytes()
-            self.uses[name] = {t for t in tools if str(t).encode() in data}
+            # The path may be compiled in as UTF-8 or as UTF-16 (QStringLiteral).
+            self.uses[name] = {t for t in tools
+                               if str(t).encode() in data or str(t).encode("utf-16-le") in data}
 
     def stamps(self):
         return {p: p.stat().st_mtime_ns for p in self.executables()}
