@@ -389,10 +389,17 @@ void GraphWidget::paintGraph(QPainter &p)
 
     if (gridEnabled) {
         p.setPen(QPen(kGridColor, 0));
-        for (const GridLine &l : gridLines(Qt::Vertical))
-            p.drawLine(l.pixel, 0, l.pixel, pixYMax);
-        for (const GridLine &l : gridLines(Qt::Horizontal))
-            p.drawLine(0, l.pixel, pixXMax, l.pixel);
+        // Equal or not finite bounds have no pixels to put lines on.
+        if (xUnitsPerPixel > 0 && std::isfinite(xUnitsPerPixel)) {
+            forGridPixels(
+                xMin, xMax, gridX, pixXMax, true, [&](float g) { return columnOf(g); },
+                [&](int c, float) { p.drawLine(c, 0, c, pixYMax); });
+        }
+        if (yUnitsPerPixel > 0 && std::isfinite(yUnitsPerPixel)) {
+            forGridPixels(
+                yMin, yMax, gridY, pixYMax, false, [&](float g) { return rowOf(g); },
+                [&](int r, float) { p.drawLine(0, r, pixXMax, r); });
+        }
     }
 
     // The axes lie at x = 0 and y = 0, on the widget or not.
@@ -411,7 +418,6 @@ QList<GraphWidget::GridLine> GraphWidget::gridLines(Qt::Orientation lines) const
     if (!gridEnabled)
         return out;
     const auto add = [&out](int pixel, float value) { out.append({value, pixel}); };
-    // Equal or not finite bounds have no pixels to put lines on.
     if (lines == Qt::Vertical) {
         if (xUnitsPerPixel > 0 && std::isfinite(xUnitsPerPixel)) {
             forGridPixels(
