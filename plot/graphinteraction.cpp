@@ -13,53 +13,10 @@
 #include <QPen>
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <memory>
 
 namespace {
-
-// Pixel coordinates beyond this are far off the widget whatever its size; the
-// limit keeps float-to-int conversions defined (and later +-5 offsets in range)
-// for huge, infinite or NaN values, such as those of a zero scale factor.
-constexpr float pixelLimit = 1e6f;
-
-int toPixel(float v)
-{
-    if (std::isnan(v))
-        return -static_cast<int>(pixelLimit);
-    if (v > pixelLimit)
-        return static_cast<int>(pixelLimit);
-    if (v < -pixelLimit)
-        return -static_cast<int>(pixelLimit);
-    return static_cast<int>(v); // truncation toward zero
-}
-
-// The pointer position in widget pixels; synthetic events may carry any value.
-QPoint eventPos(const QMouseEvent *e)
-{
-    const QPointF p = e->position();
-    const auto clamp = [](qreal v) {
-        if (std::isnan(v))
-            return qreal(0);
-        return qBound(qreal(-pixelLimit), v, qreal(pixelLimit));
-    };
-    return QPointF(clamp(p.x()), clamp(p.y())).toPoint();
-}
-
-// double -> float as round-to-nearest does it, without the undefined conversion
-// of values beyond the float range: up to halfway between FLT_MAX and 2^128 a
-// value becomes FLT_MAX, from there on infinity. (NaN and infinities convert as
-// they are.)
-float narrow(double v)
-{
-    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
-    if (v > double(FLT_MAX))
-        return v < halfway ? FLT_MAX : INFINITY;
-    if (v < -double(FLT_MAX))
-        return v > -halfway ? -FLT_MAX : -INFINITY;
-    return static_cast<float>(v);
-}
 
 bool ofX(const Function *f)
 {
@@ -72,8 +29,8 @@ bool ofX(const Function *f)
 float distance(const Function *f, float x, float y)
 {
     if (ofX(f))
-        return std::fabs(narrow(f->evaluate(x) - y));
-    return std::fabs(narrow(f->evaluate(y) - x));
+        return std::fabs(GraphWidget::narrow(f->evaluate(x) - y));
+    return std::fabs(GraphWidget::narrow(f->evaluate(y) - x));
 }
 
 // f1(t) - f2(t) with f1 evaluated first (rnd() makes the order observable).
@@ -81,7 +38,7 @@ float difference(const Function *f1, const Function *f2, float t)
 {
     const double v1 = f1->evaluate(t);
     const double v2 = f2->evaluate(t);
-    return narrow(v1 - v2);
+    return GraphWidget::narrow(v1 - v2);
 }
 
 bool sameSign(float u, float v)
@@ -132,7 +89,7 @@ Bisection bisectGap(float a, float b, int n, Gap g)
 
 void GraphWidget::mousePressEvent(QMouseEvent *e)
 {
-    const QPoint p = eventPos(e);
+    const QPoint p = pointerPixel(e->position());
     mouseDown = true;
     lastMouseX = p.x();
     lastMouseY = p.y();
@@ -143,7 +100,7 @@ void GraphWidget::mouseMoveEvent(QMouseEvent *e)
 {
     if (!mouseDown)
         return;
-    const QPoint p = eventPos(e);
+    const QPoint p = pointerPixel(e->position());
     const int column = p.x();
     const int row = p.y();
 
@@ -152,8 +109,8 @@ void GraphWidget::mouseMoveEvent(QMouseEvent *e)
         // move before the release the lower-right one; nothing is drawn.
         if (zoomBoxMoves < 2)
             ++zoomBoxMoves;
-        const float px = xMin + column * xUnitsPerPixel;
-        const float py = yMin + (pixYMax - row) * yUnitsPerPixel;
+        const float px = xAt(column);
+        const float py = yAt(row);
         if (zoomBoxFirstCorner) {
             zoomBoxFirstCorner = false;
             boxXMin = px;
@@ -193,7 +150,7 @@ void GraphWidget::mouseMoveEvent(QMouseEvent *e)
 
 void GraphWidget::mouseReleaseEvent(QMouseEvent *e)
 {
-    const QPoint p = eventPos(e);
+    const QPoint p = pointerPixel(e->position());
     mouseDown = false;
     zoomBoxFirstCorner = true;
 
@@ -214,9 +171,7 @@ void GraphWidget::mouseReleaseEvent(QMouseEvent *e)
     }
 
     if (findingIntersection) {
-        const float x = xMin + p.x() * xUnitsPerPixel;
-        const float y = yMin + (pixYMax - p.y()) * yUnitsPerPixel;
-        findIntersectionNear(x, y);
+        findIntersectionNear(xAt(p.x()), yAt(p.y()));
         findingIntersection = false;
         return;
     }
@@ -280,8 +235,8 @@ void GraphWidget::findIntersectionNear(float x, float y)
     plain.setStyleStrategy(QFont::NoAntialias);
     p.setFont(plain);
     if (ok) {
-        const int column = toPixel((ix - xMin) / xUnitsPerPixel);
-        const int row = toPixel(pixYMax - (iy - yMin) / yUnitsPerPixel);
+        const int column = columnOf(ix);
+        const int row = rowOf(iy);
         p.setPen(QPen(Qt::black, 0));
         // An outline rectangle of width w covers w + 1 columns: this is the
         // 5-pixel circle centred on the crossing's pixel.
@@ -302,10 +257,8 @@ void GraphWidget::findIntersectionNear(float x, float y)
         for (int i = 0; i < 3; ++i)
             p.drawText(QPoint(left, firstBaseline + 10 * i), texts[i]);
     } else {
-        const int column = toPixel((x - xMin) / xUnitsPerPixel);
-        const int row = toPixel(pixYMax - (y - yMin) / yUnitsPerPixel);
         p.setPen(QPen(QColor(255, 0, 0), 0));
-        p.drawText(QPoint(column, row), QStringLiteral("Error."));
+        p.drawText(QPoint(columnOf(x), rowOf(y)), QStringLiteral("Error."));
     }
     p.end();
     update();

@@ -32,34 +32,13 @@ float old_graph_x = 0;
 std::vector<double> curveArguments;
 std::vector<double> curveValues;
 
-// Pixels that cannot be converted (infinite, NaN, beyond int) are put this far
-// outside the plot: lines to them are clipped like lines to infinity.
+// Pixel positions that cannot be converted (infinite, NaN, beyond int) are put
+// this far outside the plot: lines to them are clipped like lines to infinity,
+// and the conversions (and the finder's small offsets from them) stay in range.
 constexpr float kFarPixel = 1e6f;
 
 const QColor kGridColor(220, 220, 220);
 const QColor kAxisColor(140, 140, 140);
-
-int toPixel(float v)
-{
-    // NaN goes where the classic float-to-int conversion put it: far up / left.
-    if (std::isnan(v))
-        return -int(kFarPixel);
-    return int(std::clamp(v, -kFarPixel, kFarPixel));
-}
-
-// double -> float as round-to-nearest does it, without the undefined conversion
-// of values beyond the float range: up to halfway between FLT_MAX and 2^128 a
-// value becomes FLT_MAX, from there on infinity. (NaN and infinities convert as
-// they are.)
-float narrow(double v)
-{
-    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
-    if (v > double(FLT_MAX))
-        return v < halfway ? FLT_MAX : INFINITY;
-    if (v < -double(FLT_MAX))
-        return v > -halfway ? -FLT_MAX : -INFINITY;
-    return float(v);
-}
 
 // The running sum 0, s, s + s, ... of one run of grid lines, exactly as float
 // additions make it, up to `limit`. Stepping through it one addition at a time
@@ -225,7 +204,7 @@ float textValue(const QString &text)
     const formu f = translate(source.constData(), "x", &length, &error);
     const double v = fval(f, "x", 1.0);
     destrf(f);
-    return narrow(v);
+    return GraphWidget::narrow(v);
 }
 
 // The texts of a pair of bounds: six significant digits, or, where those would
@@ -301,6 +280,57 @@ void GraphWidget::setLimits()
     pixYMax = height();
 }
 
+// ---- Values and pixels ----
+
+int GraphWidget::columnOf(float x) const
+{
+    return toPixel((x - xMin) / xUnitsPerPixel);
+}
+
+int GraphWidget::rowOf(float y) const
+{
+    return toPixel(float(pixYMax) - (y - yMin) / yUnitsPerPixel);
+}
+
+float GraphWidget::xAt(float column) const
+{
+    return xMin + column * xUnitsPerPixel;
+}
+
+float GraphWidget::yAt(float row) const
+{
+    return yMin + (float(pixYMax) - row) * yUnitsPerPixel;
+}
+
+int GraphWidget::toPixel(float position)
+{
+    // NaN goes where the classic float-to-int conversion put it: far up / left.
+    if (std::isnan(position))
+        return -int(kFarPixel);
+    return int(std::clamp(position, -kFarPixel, kFarPixel));
+}
+
+QPoint GraphWidget::pointerPixel(const QPointF &position)
+{
+    // Synthetic events may carry any value; NaN counts as 0.
+    const auto clamp = [](qreal v) {
+        return std::isnan(v) ? qreal(0) : std::clamp(v, qreal(-kFarPixel), qreal(kFarPixel));
+    };
+    return QPointF(clamp(position.x()), clamp(position.y())).toPoint();
+}
+
+// Up to halfway between FLT_MAX and 2^128 a value becomes FLT_MAX, from there on
+// infinity; NaN and infinities convert as they are.
+float GraphWidget::narrow(double v)
+{
+    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
+    if (v > double(FLT_MAX))
+        return v < halfway ? FLT_MAX : INFINITY;
+    if (v < -double(FLT_MAX))
+        return v > -halfway ? -FLT_MAX : -INFINITY;
+    return float(v);
+}
+
 // ---- Redraw ----
 
 void GraphWidget::drawGraph()
@@ -362,22 +392,21 @@ void GraphWidget::paintGraph(QPainter &p)
         // Equal or not finite bounds have no pixels to put lines on.
         if (xUnitsPerPixel > 0 && std::isfinite(xUnitsPerPixel)) {
             forGridPixels(
-                xMin, xMax, gridX, pixXMax, true,
-                [&](float g) { return toPixel((g - xMin) / xUnitsPerPixel); },
+                xMin, xMax, gridX, pixXMax, true, [&](float g) { return columnOf(g); },
                 [&](int c, float) { p.drawLine(c, 0, c, pixYMax); });
         }
         if (yUnitsPerPixel > 0 && std::isfinite(yUnitsPerPixel)) {
             forGridPixels(
-                yMin, yMax, gridY, pixYMax, false,
-                [&](float g) { return toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel); },
+                yMin, yMax, gridY, pixYMax, false, [&](float g) { return rowOf(g); },
                 [&](int r, float) { p.drawLine(0, r, pixXMax, r); });
         }
     }
 
+    // The axes lie at x = 0 and y = 0, on the widget or not.
     p.setPen(QPen(kAxisColor, 0));
-    const int r0 = toPixel(float(pixYMax) + yMin / yUnitsPerPixel);
+    const int r0 = rowOf(0);
     p.drawLine(0, r0, pixXMax, r0);
-    const int c0 = toPixel(-xMin / xUnitsPerPixel);
+    const int c0 = columnOf(0);
     p.drawLine(c0, 0, c0, pixYMax);
 
     drawCurves(p);
@@ -392,13 +421,11 @@ QList<GraphWidget::GridLine> GraphWidget::gridLines(Qt::Orientation lines) const
     if (lines == Qt::Vertical) {
         if (xUnitsPerPixel > 0 && std::isfinite(xUnitsPerPixel)) {
             forGridPixels(
-                xMin, xMax, gridX, pixXMax, true,
-                [&](float g) { return toPixel((g - xMin) / xUnitsPerPixel); }, add);
+                xMin, xMax, gridX, pixXMax, true, [&](float g) { return columnOf(g); }, add);
         }
     } else if (yUnitsPerPixel > 0 && std::isfinite(yUnitsPerPixel)) {
         forGridPixels(
-            yMin, yMax, gridY, pixYMax, false,
-            [&](float g) { return toPixel(float(pixYMax) - (g - yMin) / yUnitsPerPixel); }, add);
+            yMin, yMax, gridY, pixYMax, false, [&](float g) { return rowOf(g); }, add);
     }
     return out;
 }
@@ -508,7 +535,9 @@ private:
 
 } // namespace
 
-// Joins the samples of every enabled function. A segment is drawn solid when
+// Joins the samples of every enabled function. A curve of x is sampled along
+// the columns and its values go to rows; a curve of y is sampled along the rows
+// from the top and its values go to columns. A segment is drawn solid when
 // either end lies within the band of the window plus one step; otherwise it is
 // dotted at step 1 (an asymptote) and left out at larger steps.
 void GraphWidget::drawCurves(QPainter &p)
@@ -518,67 +547,40 @@ void GraphWidget::drawCurves(QPainter &p)
         const Function *f = activeFunction;
         if (f->getString().isEmpty() || !f->getEnabled())
             continue;
+        const bool ofX = f->getIndepVariable() == 'x';
+        const int step = std::max(ofX ? xStep : yStep, 1);
+        const float first = float(ofX ? pixXMin : pixYMin);
+        const float last = float(ofX ? pixXMax : pixYMax);
+        const float margin = float(step) * (ofX ? yUnitsPerPixel : xUnitsPerPixel);
+        const float lo = (ofX ? yMin : xMin) - margin;
+        const float hi = (ofX ? yMax : xMax) + margin;
+        auto inBand = [lo, hi](float v) { return !(v < lo) && !(v > hi); };
+        float &previous = ofX ? old_graph_y : old_graph_x;
+        // s: the sampled column or row, v: the value there.
+        auto point = [&](float s, float v) {
+            return ofX ? QPoint(toPixel(s), rowOf(v)) : QPoint(columnOf(v), toPixel(s));
+        };
+
+        // The start point (at xMin, or at yMax), then every sample, evaluated in
+        // one call in this order (rnd() in a formula draws its numbers in it).
+        curveArguments.assign(1, double(ofX ? xMin : yMax));
+        for (float s = first; s <= last; s += float(step))
+            curveArguments.push_back(double(ofX ? xAt(s) : yAt(s)));
+        curveValues.resize(curveArguments.size());
+        f->evaluateBatch(curveArguments.data(), curveValues.data(), int(curveArguments.size()));
+
         SegmentBatch batch(p, f->getColor());
-        QPoint pos;
-        auto segment = [&](const QPoint &target, bool inside, bool dotted) {
-            if (inside)
+        const double *value = curveValues.data();
+        QPoint pos = point(first, narrow(*value++));
+        for (float s = first; s <= last; s += float(step)) {
+            const float v = narrow(*value++);
+            const QPoint target = point(s, v);
+            if (inBand(previous) || inBand(v))
                 batch.solid(pos, target);
-            else if (dotted)
+            else if (step == 1)
                 batch.dotted(pos, target);
             pos = target;
-        };
-
-        // The start point, then every sample, evaluated in one call in this order
-        // (rnd() in a formula draws its numbers in it). forEachSample(visit)
-        // calls visit(pixel, argument) for each sampled column or row.
-        auto evaluate = [f](float start, const auto &forEachSample) {
-            curveArguments.assign(1, double(start));
-            forEachSample([](float, float v) { curveArguments.push_back(double(v)); });
-            curveValues.resize(curveArguments.size());
-            f->evaluateBatch(curveArguments.data(), curveValues.data(), int(curveArguments.size()));
-            return curveValues.data();
-        };
-
-        if (f->getIndepVariable() == 'x') {
-            const int step = std::max(xStep, 1);
-            auto forEachColumn = [&](auto visit) {
-                for (float c = float(pixXMin); c <= float(pixXMax); c += float(step))
-                    visit(c, xMin + c * xUnitsPerPixel);
-            };
-            const double *value = evaluate(xMin, forEachColumn);
-            const float start = narrow(*value++);
-            pos = QPoint(pixXMin, toPixel(float(pixYMax) - (start - yMin) / yUnitsPerPixel));
-            const float margin = float(step) * yUnitsPerPixel;
-            const float lo = yMin - margin;
-            const float hi = yMax + margin;
-            auto inBand = [lo, hi](float v) { return !(v < lo) && !(v > hi); };
-            forEachColumn([&](float c, float) {
-                const float v = narrow(*value++);
-                const QPoint target(toPixel(c),
-                                    toPixel(float(pixYMax) - (v - yMin) / yUnitsPerPixel));
-                segment(target, inBand(old_graph_y) || inBand(v), step == 1);
-                old_graph_y = v;
-            });
-        } else {
-            const int step = std::max(yStep, 1);
-            auto forEachRow = [&](auto visit) {
-                for (float r = float(pixYMax); r >= float(pixYMin); r -= float(step))
-                    visit(r, yMin + r * yUnitsPerPixel);
-            };
-            const double *value = evaluate(yMax, forEachRow);
-            const float start = narrow(*value++);
-            pos = QPoint(toPixel((start - xMin) / xUnitsPerPixel), pixYMin);
-            const float margin = float(step) * xUnitsPerPixel;
-            const float lo = xMin - margin;
-            const float hi = xMax + margin;
-            auto inBand = [lo, hi](float v) { return !(v < lo) && !(v > hi); };
-            forEachRow([&](float r, float) {
-                const float v = narrow(*value++);
-                const QPoint target(toPixel((v - xMin) / xUnitsPerPixel),
-                                    toPixel(float(pixYMax) - r));
-                segment(target, inBand(old_graph_x) || inBand(v), step == 1);
-                old_graph_x = v;
-            });
+            previous = v;
         }
     }
 }
@@ -689,7 +691,7 @@ Function *GraphWidget::addFunction(int id, QString text, char var, QColor color)
         f->setPrevFunction(activeFunction);
     }
     activeFunction = f;
-    incNumberOfFunctions();
+    ++numberOfFunctions;
     emit functionAdded(f);
     return f;
 }
@@ -825,12 +827,6 @@ void GraphWidget::setFunctionEquality(int id, int kind)
     setActiveFunction(id);
     if (activeFunction)
         activeFunction->setEquality(kind);
-}
-
-int GraphWidget::getFunctionEquality(int id)
-{
-    setActiveFunction(id);
-    return activeFunction ? activeFunction->getEquality() : 0;
 }
 
 void GraphWidget::setFunctionFBoxIndex(int id, int index)

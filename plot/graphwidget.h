@@ -10,18 +10,19 @@ class Function;
 class QPainter;
 class QMouseEvent;
 class QPaintEvent;
+class QPointF;
 
 // The plot area: bounds, scale, grid, sampling steps and zoom; the list of the
 // user's functions; the redraw; panning, the zoom box and the intersection finder.
 //
 // A redraw (drawGraph) paints at once into a backing image, so its effects are
 // visible to the caller immediately; paintEvent only shows that image.
-class GraphWidget : public QWidget
+class GraphWidget final : public QWidget
 {
     Q_OBJECT
 
 public:
-    GraphWidget(QWidget *parent = nullptr, const char *name = nullptr);
+    explicit GraphWidget(QWidget *parent = nullptr, const char *name = nullptr);
     ~GraphWidget() override;
 
     void setGeometry(const QRect &r);
@@ -53,9 +54,7 @@ public:
     // Registry (functions by id and by selector index).
     Function *addFunction(int id, QString text, char var, QColor color);
     bool setActiveFunction(int id);
-    void setActiveFunction(Function *f) { activeFunction = f; }
     Function *getActiveFunction() const { return activeFunction; }
-    void setFunctions(Function *f) { functions = f; }
     Function *getFunctions() const { return functions; }
     int findFunctionFBoxIndex(int index);
     void deleteFunctionFBoxIndex(int index);
@@ -70,14 +69,11 @@ public:
     void setFunctionIndepVariable(int id, char var);
     char getFunctionDepVariable(int id);
     void setFunctionEquality(int id, int kind);
-    int getFunctionEquality(int id);
     void setFunctionFBoxIndex(int id, int index);
     int getFunctionFBoxIndex(int id);
 
     int getNumberOfFunctions() const { return numberOfFunctions; }
     void setNumberOfFunctions(int n) { numberOfFunctions = n; }
-    void incNumberOfFunctions() { ++numberOfFunctions; }
-    void decNumberOfFunctions() { --numberOfFunctions; }
 
     bool getGridEnabled() const { return gridEnabled; }
     float getGridX() const { return gridX; }
@@ -95,6 +91,20 @@ public:
     int getPixYMax() const { return pixYMax; }
     bool getZoomBoxMode() const { return zoomBoxMode; }
     bool getFindingIntersection() const { return findingIntersection; }
+
+    // Plot values and pixels, with the scale factors of the last redraw and all
+    // arithmetic in single precision. A value lands on the pixel its position
+    // truncates to: column = trunc((x - xMin) / xUnitsPerPixel) and
+    // row = trunc(pixYMax - (y - yMin) / yUnitsPerPixel); a pixel (whole, or a
+    // float counter of them) stands for x = xMin + column * xUnitsPerPixel and
+    // y = yMin + (pixYMax - row) * yUnitsPerPixel.
+    int columnOf(float x) const;
+    int rowOf(float y) const;
+    float xAt(float column) const;
+    float yAt(float row) const;
+    // A function's value (double) in the single precision of the plot: as
+    // round-to-nearest converts it, but defined beyond the float range.
+    static float narrow(double v);
 
     // Intersection finder.
     void findIntersectionNear(float x, float y);
@@ -139,6 +149,13 @@ protected:
     void paintEvent(QPaintEvent *e) override;
 
 private:
+    // Positions to whole pixels: a plot position truncated toward zero, a
+    // pointer position rounded. Both hold positions far off the widget (infinite
+    // ones, or huge ones from a zero scale factor) at a fixed distance outside;
+    // NaN goes far up / left as a plot position and to 0 as a pointer position.
+    static int toPixel(float position);
+    static QPoint pointerPixel(const QPointF &position);
+
     void drawCurves(QPainter &p);
     // Tells screen readers what the last redraw shows: the bounds and how many
     // curves were drawn.

@@ -23,16 +23,6 @@ namespace {
 const QColor kAxisColor(140, 140, 140); // the redraw's axis colour
 const QColor kNumberColor(80, 80, 80);
 const QColor kTitleColor(0, 0, 0);
-constexpr float kFarPixel = 1e6f;
-
-// A float pixel position truncated towards zero, as the redraw converts them;
-// NaN and far values are put far outside.
-int truncPixel(float v)
-{
-    if (std::isnan(v))
-        return -int(kFarPixel);
-    return int(std::clamp(v, -kFarPixel, kFarPixel));
-}
 
 // double -> float as the redraw narrows a function's value: beyond the
 // float range is infinite.
@@ -141,7 +131,7 @@ private:
             const int to = ofX ? upper.right() : height;
             double previous = NAN;
             for (int k = from - 1; k <= to + 1; ++k) {
-                const float at = ofX ? xMin + float(k) * xUpp : yMin + float(k) * yUpp;
+                const float at = ofX ? g.xAt(float(k)) : g.yAt(float(height - k));
                 const float v = narrow(f->evaluate(double(at)));
                 const double p =
                     ofX ? double(height) - double(v - yMin) / yUpp : double(v - xMin) / xUpp;
@@ -243,16 +233,14 @@ private:
             return out;
         for (double k = first; k <= last; k += 1) {
             const float v = narrow(k * step);
-            const int pixel =
-                ofX ? truncPixel((v - lo) / upp) : truncPixel(float(height) - (v - lo) / upp);
-            out.append({k * step, pixel, (long long)k});
+            out.append({k * step, ofX ? g.columnOf(v) : g.rowOf(v), (long long)k});
         }
         return out;
     }
 
     // The x axis's row and the y axis's column, as the redraw draws them.
-    int axisRow() const { return truncPixel(float(height) + g.getYMin() / g.getYUnitsPerPixel()); }
-    int axisColumn() const { return truncPixel(-g.getXMin() / g.getXUnitsPerPixel()); }
+    int axisRow() const { return g.rowOf(0); }
+    int axisColumn() const { return g.columnOf(0); }
 
     static QString numberText(double v) { return formatNumber(v == 0 ? 0.0 : v); }
 
