@@ -32,7 +32,9 @@ Run render(const QStringList &args, const QProcessEnvironment &env = {})
     QProcess p;
     if (!env.isEmpty())
         p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TAVLO_RENDER), args);
+    // The path stays plain bytes in the binary, where tools/mutate.py looks for the tools a test
+    // runs.
+    p.start(QString::fromUtf8(TAVLO_RENDER), args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
         return {};
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError()),
