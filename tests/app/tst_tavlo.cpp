@@ -139,27 +139,6 @@ private slots:
         QCOMPARE(w->functionBox->itemData(0, Qt::ToolTipRole).toString(), QString());
     }
 
-    void cancelChangesNothing_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::newRow("newFunc") << "addButton";
-        QTest::newRow("edit") << "editButton";
-    }
-
-    void cancelChangesNothing()
-    {
-        QFETCH(QString, button);
-        addOrEdit(w->addButton, QStringLiteral("x"), red);
-        QSignalSpy edited(w.get(), &Tavlo::functionEdited);
-        const int atClose =
-            addOrEdit(w->findChild<QPushButton *>(button), QStringLiteral("3*x"), blue, -1, false);
-        QCOMPARE(edited.count(), 1);
-        QCOMPARE(graph->getRedrawCount(), atClose + 1);
-        QCOMPARE(graph->getFunctionString(0), QStringLiteral("x"));
-        QCOMPARE(graph->getFunctionColor(0), red);
-        QCOMPARE(w->functionBox->count(), 1);
-    }
-
     // Del. removes the shown function and shows the first; the last one gone,
     // the plot is empty and Del. and the check box do nothing.
     void deleteShownFunction()
@@ -194,31 +173,48 @@ private slots:
         QCOMPARE(w->getShownFunction(), 7);
     }
 
-    void colourButton_data()
+    // Cancel in the edit dialog (of New Func. or Edit) or in the colour dialog
+    // changes nothing but redraws once; OK in the colour dialog, which starts
+    // from the function's colour, recolours it.
+    void dialogAnswered_data()
     {
+        QTest::addColumn<QString>("button");
         QTest::addColumn<bool>("accept");
         QTest::addColumn<QColor>("expected");
-        QTest::newRow("accepted") << true << QColor(255, 10, 0);
-        QTest::newRow("cancelledKeepsColour") << false << red;
+        QTest::newRow("newFuncCancelled") << "addButton" << false << red;
+        QTest::newRow("editCancelled") << "editButton" << false << red;
+        QTest::newRow("colourCancelled") << "fColorButton" << false << red;
+        QTest::newRow("colourAccepted") << "fColorButton" << true << QColor(255, 10, 0);
     }
 
-    void colourButton()
+    void dialogAnswered()
     {
+        QFETCH(QString, button);
         QFETCH(bool, accept);
         QFETCH(QColor, expected);
-        addOrEdit(w->addButton, QStringLiteral("sin(x)"), red);
-        const int redraws = graph->getRedrawCount();
-        QColor seed;
-        answerModal<ColorDialog>([&seed, accept](ColorDialog *cd) {
-            seed = cd->getColor();
-            cd->greenSlider->setValue(10);
-            accept ? cd->accept() : cd->reject();
-        });
-        QTest::mouseClick(w->fColorButton, Qt::LeftButton);
+        addOrEdit(w->addButton, QStringLiteral("x"), red);
+        QSignalSpy edited(w.get(), &Tavlo::functionEdited);
+        const bool colour = button == QLatin1String("fColorButton");
+        int redraws = graph->getRedrawCount();
+        QColor seed = red;
+        if (colour) {
+            answerModal<ColorDialog>([&seed, accept](ColorDialog *cd) {
+                seed = cd->getColor();
+                cd->greenSlider->setValue(10);
+                accept ? cd->accept() : cd->reject();
+            });
+            QTest::mouseClick(w->fColorButton, Qt::LeftButton);
+        } else {
+            redraws = addOrEdit(w->findChild<QPushButton *>(button), QStringLiteral("3*x"), blue,
+                                -1, false);
+        }
         QCOMPARE(seed, red);
+        QCOMPARE(edited.count(), colour ? 0 : 1);
+        QCOMPARE(graph->getRedrawCount(), redraws + 1);
+        QCOMPARE(graph->getFunctionString(0), QStringLiteral("x"));
         QCOMPARE(graph->getFunctionColor(0), expected);
         QCOMPARE(w->fColorButton->palette().color(QPalette::Button), expected);
-        QCOMPARE(graph->getRedrawCount(), redraws + 1);
+        QCOMPARE(w->functionBox->count(), 1);
     }
 
     // Each field typed into redraws at once; a publication of all four bounds
