@@ -195,6 +195,9 @@ private slots:
         QTest::newRow("axesLegendTitleThinnedGrid")
             << "--axes --legend --title Three"
             << "x|*d00000|sin(x) x|*0000d0|x^2/10 y|008000|y^2/4-3" << false;
+        QTest::newRow("axesLegendOfSetWithDisabledFunction")
+            << "--axes --legend"
+            << "x|d00000|x/2 !x|00ff00|-x" << false;
         QTest::newRow("axesLegendGridOfPiAxesInside")
             << "--axes --legend --size 640x400 --bounds -2*pi() 2*pi() -3 3 --grid pi()/2 0.5"
             << "x|008000|tan(x) x|c000c0|atan2(x,1)" << false;
@@ -259,9 +262,10 @@ private slots:
         for (const Function *f : added) {
             // Two equally blank pictures would prove nothing: every enabled curve shows.
             QCOMPARE(shown.contains(f->getColor().rgb()), f->getEnabled());
-            if (f->getEnabled())
+            if (f->getEnabled()) {
                 stroked << f->getColor().name();
-            named << f->getString() + '|' + f->getColor().name();
+                named << f->getString() + '|' + f->getColor().name();
+            }
             if (unbroken && f->getEnabled())
                 QCOMPARE(svg.lines.value(f->getColor().name()), 1);
         }
