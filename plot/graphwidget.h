@@ -17,7 +17,7 @@ class QPointF;
 //
 // A redraw (drawGraph) paints at once into a backing image, so its effects are
 // visible to the caller immediately; paintEvent only shows that image.
-class GraphWidget final : public QWidget
+class GraphWidget : public QWidget
 {
     Q_OBJECT
 
