@@ -3,7 +3,7 @@
 # those that are missing. Quiet when everything is there already.
 set -euo pipefail
 
-packages=(g++ make cmake qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-liberation "$@")
+packages=(g++ make cmake qt6-base-dev fonts-dejavu-core fonts-liberation "$@")
 
 missing=()
 for p in "${packages[@]}"; do
