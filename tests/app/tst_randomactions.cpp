@@ -4,7 +4,6 @@
 // function list agree.
 
 #include "app/tavlo.h"
-#include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
@@ -18,19 +17,16 @@
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QSlider>
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidget>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
 class tst_RandomActions : public QObject
 {
     Q_OBJECT
-    using Self = tst_RandomActions;
 
     std::unique_ptr<Tavlo> w;
     GraphWidget *graph = nullptr;
@@ -38,89 +34,62 @@ class tst_RandomActions : public QObject
     int answered = 0; // modal dialogs the sequence answered
 
     bool chance(int n) { return rng.bounded(n) == 0; }
-    template<class T>
-    T pick(std::initializer_list<T> items)
-    {
-        return items.begin()[rng.bounded(int(items.size()))];
-    }
 
-    // Clicks `button` and hands the modal dialog that opens to `answer` if it is
-    // a D, else closes it. `answer` must close it.
-    template<class D>
-    void clickAndAnswer(QPushButton *button, void (Self::*answer)(D *))
+    // Clicks `button` and answers the modal dialog that opens: the edit dialog
+    // with a random text and variable (and at times another id, which loads
+    // that function or a blank form); the options dialog with deletions and
+    // clicks of its Enabled box.
+    void clickAndAnswer(QPushButton *button)
     {
-        ModalScript script({[this, answer](QWidget *top) {
+        ModalScript script({[this](QWidget *top) {
             ++answered;
-            if (auto *d = qobject_cast<D *>(top))
-                (this->*answer)(d);
-            else
+            if (auto *d = qobject_cast<EditDialog *>(top)) {
+                if (chance(3))
+                    d->idBox->setValue(rng.bounded(d->idBox->maximum() + 2));
+                const QStringList tokens{"x", "y",  "sin(", ")",  "+",    "*",   "/",
+                                         "^", "**", "2",    "pi", "f(0)", "f(1)"};
+                QString text;
+                for (int n = 1 + rng.bounded(6); n > 0; --n)
+                    text += tokens[rng.bounded(int(tokens.size()))];
+                d->functionBox->setText(text);
+                d->depVarBox->setCurrentIndex(rng.bounded(2));
+                (chance(6) ? d->cancelButton : d->okButton)->click();
+            } else if (auto *o = qobject_cast<OptionsDialog *>(top)) {
+                QTreeWidget *list = o->functionList;
+                for (int n = rng.bounded(4); n > 0; --n) {
+                    if (list->topLevelItemCount() && !chance(3))
+                        list->setCurrentItem(
+                            list->topLevelItem(rng.bounded(list->topLevelItemCount())));
+                    (chance(2) ? static_cast<QAbstractButton *>(o->deleteButton) : o->enabledBox)
+                        ->click();
+                }
+                o->reject();
+            } else {
                 top->close();
+            }
         }});
         button->click();
     }
 
-    QString formula()
-    {
-        QString text;
-        for (int n = 1 + rng.bounded(6); n > 0; --n)
-            text += QLatin1String(
-                pick({"x",          "y",     "sin(",  "cos(", "tan(x)", ")",    "(",   "+",
-                      "-",          "*",     "/",     "^",    "**",     "2",    "0.5", "1E3",
-                      "1E-3",       "pi",    "pi()",  "f(0)", "f(1)",   "f(2)", "f(",  "rnd()",
-                      "atan2(x,1)", "sqrt(", "ln(x)", "1/x",  " ",      "abs("}));
-        return text;
-    }
-
-    void answerEdit(EditDialog *d)
-    {
-        // Another id loads that function (or a blank form) into the dialog.
-        if (chance(3))
-            d->idBox->setValue(rng.bounded(d->idBox->maximum() + 2));
-        if (!chance(4))
-            d->functionBox->setText(formula());
-        d->depVarBox->setCurrentIndex(rng.bounded(2));
-        (chance(6) ? d->cancelButton : d->okButton)->click();
-    }
-
-    void answerColor(ColorDialog *d)
-    {
-        for (QSlider *s : {d->redSlider, d->greenSlider, d->blueSlider})
-            s->setValue(rng.bounded(256));
-        chance(4) ? d->reject() : d->accept();
-    }
-
-    void answerOptions(OptionsDialog *d)
-    {
-        QTreeWidget *list = d->functionList;
-        for (int n = rng.bounded(4); n > 0; --n) {
-            if (list->topLevelItemCount() && !chance(3))
-                list->setCurrentItem(list->topLevelItem(rng.bounded(list->topLevelItemCount())));
-            pick<QAbstractButton *>({d->deleteButton, d->enabledBox})->click();
-        }
-        d->reject();
-    }
-
     void act()
     {
-        // Repeated entries make the common actions more likely.
-        const std::function<void()> actions[] = {
-            [&] { clickAndAnswer(w->addButton, &Self::answerEdit); },
-            [&] { clickAndAnswer(w->addButton, &Self::answerEdit); },
-            [&] { clickAndAnswer(w->addButton, &Self::answerEdit); },
-            [&] { clickAndAnswer(w->editButton, &Self::answerEdit); },
-            [&] { w->deleteButton->click(); },
-            [&] { w->fCheckBox->click(); },
-            [&] { QTest::keyClick(w->functionBox, chance(2) ? Qt::Key_Down : Qt::Key_Up); },
-            [&] { clickAndAnswer(w->fColorButton, &Self::answerColor); },
-            [&] { clickAndAnswer(w->optionsButton, &Self::answerOptions); },
-        };
-        actions[rng.bounded(int(std::size(actions)))]();
+        const int action = rng.bounded(8); // New Func. the likeliest
+        if (action < 4)
+            clickAndAnswer(action < 3 ? w->addButton : w->editButton);
+        else if (action == 4)
+            w->deleteButton->click();
+        else if (action == 5)
+            w->fCheckBox->click();
+        else if (action == 6)
+            QTest::keyClick(w->functionBox, chance(2) ? Qt::Key_Down : Qt::Key_Up);
+        else
+            clickAndAnswer(w->optionsButton);
     }
 
     // Row i of the selector shows the function whose stored selector index is i,
     // with its text; a function claims a missing row only when the selector is
-    // full; the list's links agree in both directions. The check box and the
-    // colour button show the shown function.
+    // full; the list's links agree in both directions. The check box shows the
+    // shown function.
     QString check() const
     {
         const QComboBox *box = w->functionBox;
@@ -147,8 +116,7 @@ class tst_RandomActions : public QObject
                 return QStringLiteral("row %1 belongs to no function").arg(row);
         const int shown = w->getShownFunction();
         if (graph->setActiveFunction(shown) &&
-            (w->fCheckBox->isChecked() != graph->getFunctionEnabled(shown) ||
-             w->fColorButton->palette().color(QPalette::Button) != graph->getFunctionColor(shown)))
+            w->fCheckBox->isChecked() != graph->getFunctionEnabled(shown))
             return QStringLiteral("the controls do not show function %1").arg(shown);
         return {};
     }

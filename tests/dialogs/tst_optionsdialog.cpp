@@ -1,7 +1,6 @@
 #include "dialogs/colordialog.h"
 #include "dialogs/filedialog.h"
 #include "dialogs/functionset.h"
-#include "dialogs/hands.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
@@ -12,7 +11,6 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -236,25 +234,6 @@ private slots:
         QCOMPARE(clicks, 0);
         QCOMPARE(script.unexpectedCount(), 0);
         QVERIFY(dialog.isVisible());
-    }
-
-    // The tiny button beside the about text is not covered by it, and opens the
-    // picture at its own size.
-    void handsPicture()
-    {
-        OptionsDialog dialog(nullptr, "options", true, graph.get());
-        dialog.TabWidget2->setCurrentWidget(dialog.about);
-        dialog.show();
-        QCOMPARE(dialog.about->childAt(dialog.handsButton->geometry().center()),
-                 dialog.handsButton);
-        QList<QSize> sizes;
-        ModalScript script({[&](QWidget *w) {
-            w->resize(400, 400);
-            sizes << w->size() << qobject_cast<Hands *>(w)->PixmapLabel2->pixmap().size();
-            w->close();
-        }});
-        dialog.handsButton->click();
-        QCOMPARE(sizes, (QList<QSize>{QSize(170, 131), QSize(150, 111)}));
     }
 
     void saveAndLoad_data()

@@ -394,17 +394,11 @@ private slots:
             << "XMIN '-pi': improper function syntax at column 4 (write pi())";
         QTest::newRow("lowerCaseExponent_hint")
             << "--y 1e-3*x -o OUT" << 2 << "undeclared parameter at column 2 (write 1E-3)";
-        QTest::newRow("reversedBounds")
-            << "--bounds -10 10 10 -10 -o OUT" << 2 << "YMIN (10) is above YMAX (-10)";
         QTest::newRow("gridOfZero")
             << "--grid 0 1 -o OUT" << 2 << "a spacing must be greater than 0";
         QTest::newRow("tableOfOneRow") << "--table 1 --y x" << 1 << "--table wants a whole number";
-        QTest::newRow("tableToPicture") << "--table 5 -o OUT" << 1 << "must end in .csv";
-        QTest::newRow("csvWithoutTable") << "--y x -o OUT.csv" << 1 << "--table N";
-        QTest::newRow("titleWithoutText") << "-o OUT --title" << 1 << "--title needs 1 value";
         QTest::newRow("unknownOption")
             << "--frobnicate -o OUT" << 1 << "unknown option '--frobnicate'|usage:";
-        QTest::newRow("optionIsNoValue") << "--bounds 1 2 -o OUT" << 1 << "--bounds needs 4 values";
         QTest::newRow("colorWithoutFunction")
             << "--y x --color red -o OUT" << 1 << "not followed by --y or --x";
         QTest::newRow("setMissing") << "--set DIR/none.tvs -o OUT" << 3 << "cannot read set file";
@@ -415,8 +409,6 @@ private slots:
             << "--set DIR/badfn.tvs -o OUT" << 2
             << "function 1 of set|unmatched parentheses at column 5";
         QTest::newRow("outputUnwritable") << "--y x -o DIR/no/out.png" << 4 << "cannot write";
-        QTest::newRow("tableUnwritable")
-            << "--table 3 --y x -o DIR/no/out.csv" << 4 << "cannot write";
     }
 
     // Bad input stops the tool with its exit status and a message, and writes
