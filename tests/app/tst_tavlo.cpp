@@ -82,8 +82,7 @@ int countPixels(const QImage &img, const QColor &c)
 
 } // namespace
 
-// The selector's rows against the function list are checked after every step
-// of tst_randomactions; these tests follow the dialogs and fields one by one.
+// The main window driven as a user would: its dialogs, fields, slider and selector.
 class tst_Tavlo : public QObject
 {
     Q_OBJECT
@@ -122,6 +121,12 @@ private slots:
         QCOMPARE(w->functionBox->currentText(), QStringLiteral("sin(x)"));
         QCOMPARE(w->fColorButton->palette().color(QPalette::Button), red);
         QVERIFY(countPixels(graph->picture(), red) > 100);
+        // The check box hides and shows the shown function.
+        QTest::mouseClick(w->fCheckBox, Qt::LeftButton);
+        QVERIFY(!graph->getFunctionEnabled(0));
+        QCOMPARE(countPixels(graph->picture(), red), 0);
+        QTest::mouseClick(w->fCheckBox, Qt::LeftButton);
+        QVERIFY(graph->getFunctionEnabled(0));
 
         // "New Func." offers id 1; the user turns the next one to 0 and so edits function 0.
         addOrEdit(w->addButton, QStringLiteral("2*x"), blue);
