@@ -48,6 +48,8 @@ private slots:
         QTest::newRow("emptyText") << QStringList{"0:x:"} << 0.0 << "";
         // A NUL ends the other text where the compiler would end it.
         QTest::newRow("nulInReferencedText") << QStringList{QStringLiteral("0:x:2\0" "5"), "1:x:f(0)*x"} << 4.0 << "";
+        // An unclosed reference takes the rest of the text as its number.
+        QTest::newRow("unclosedReference") << QStringList{"12:x:x", "1:x:x*3", "0:x:2*f(12"} << 4.0 << "";
         QTest::newRow("missingReference") << QStringList{"0:x:f(9)+1"} << 0.0 << "function not found";
         QTest::newRow("selfReference") << QStringList{"4:x:f(4)+1"} << 0.0 << undeclared;
         QTest::newRow("loopBackToStart") << QStringList{"2:x:f(1)", "1:x:f(2)"} << 0.0 << undeclared;
