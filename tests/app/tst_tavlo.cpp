@@ -257,18 +257,22 @@ private slots:
     {
         QTest::addColumn<QString>("start");  // bounds of both axes
         QTest::addColumn<QString>("bounds"); // written back, on both axes
+        QTest::addColumn<int>("end");        // where each of the three drags ends
         // The texts have the C library's small e, and read back.
         QTest::newRow("smallExponent") << "-10 10"
-                                       << "-7.99997e-05 7.99997e-05";
+                                       << "-7.99997e-05 7.99997e-05" << 99;
         // Six digits would write "5" twice: the bounds keep apart with more.
         QTest::newRow("moreDigitsAtFive") << "4.9 5.1"
-                                          << "4.999999 5.000001";
+                                          << "4.999999 5.000001" << 99;
+        QTest::newRow("zoomOut") << "-10 10"
+                                 << "-77.624 77.624" << 1;
     }
 
     void zoomSliderSpringsBack()
     {
         QFETCH(QString, start);
         QFETCH(QString, bounds);
+        QFETCH(int, end);
         const QList<QLineEdit *> fields{w->xMinText, w->xMaxText, w->yMinText, w->yMaxText};
         for (int i = 0; i < 4; ++i)
             fields[i]->setText(start.section(' ', i % 2, i % 2));
@@ -276,8 +280,8 @@ private slots:
         for (int drag = 0; drag < 3; ++drag) {
             const int redraws = graph->getRedrawCount();
             s->setSliderDown(true);
-            for (int v = 51; v <= 99; ++v)
-                s->setSliderPosition(v);
+            for (int v = 50; v != end;)
+                s->setSliderPosition(v += end > 50 ? 1 : -1);
             QCOMPARE(graph->getRedrawCount(), redraws + 49);
             s->setSliderDown(false);
             QCOMPARE(s->value(), 50);
