@@ -1,6 +1,7 @@
 #include "plot/graphwidget.h"
 
 #include "model/function.h"
+#include "model/numbertext.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,6 +9,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using Points = QList<QPoint>;
@@ -163,6 +165,7 @@ private slots:
         QTest::newRow("exponent") << "1E-7" << 1e-7f << "1e-07";
         // Ties round to even as printf does, where Qt's own formatting rounds away.
         QTest::newRow("tieToEven") << "1.140625" << 1.140625f << "1.14062";
+        QTest::newRow("negativeZero") << "-0" << -0.0f << "-0";
         // Read back as written: a small e is an exponent, but only after a number.
         QTest::newRow("smallExponent") << "-5e-1" << -0.5f << "-0.5";
         QTest::newRow("smallExponentPlus") << "2*1e+06" << 2e6f << "2e+06";
@@ -182,6 +185,12 @@ private slots:
         QTEST(plot.log.value(1), "shown");
         plot.zoom_std_slot();
         QCOMPARE(plot.log.mid(6), QStringList({"(", "-10", "10", "-10", "10", ")"}));
+    }
+
+    // The sign of a NaN, which Qt's own formatting drops, as printf writes it.
+    void negativeNanText()
+    {
+        QCOMPARE(formatNumber(-std::numeric_limits<double>::quiet_NaN()), QStringLiteral("-nan"));
     }
 
     void curve_data()
