@@ -47,10 +47,10 @@ struct Plot : GraphWidget
             connect(this, field, this, [this](const QString &t) { log << t; });
     }
     // "x:text" or "y:text", hidden when it starts with '!'.
-    Function *add(const QString &spec, QColor color = Qt::blue)
+    Function *add(const QString &description, QColor color = Qt::blue)
     {
-        const bool hidden = spec.startsWith('!');
-        const QString s = spec.mid(hidden ? 1 : 0);
+        const bool hidden = description.startsWith('!');
+        const QString s = description.mid(hidden ? 1 : 0);
         Function *f = addFunction(getNumberOfFunctions(), s.mid(2), s[0].toLatin1(), color);
         f->setEnabled(!hidden);
         return f;
