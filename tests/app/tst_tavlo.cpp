@@ -293,6 +293,7 @@ private slots:
         }
         QCOMPARE(graph->getXMin(), bounds.section(' ', 0, 0).toFloat());
         QCOMPARE(graph->getYMax(), bounds.section(' ', 1, 1).toFloat());
+        QVERIFY(countPixels(graph->picture(), Qt::white) < 232 * 216); // the axes are drawn
     }
 
     void optionsDialog_data()
