@@ -1,6 +1,6 @@
 #include "app/tavlo.h"
 
-#include "dialogs/compilemessage.h"
+#include "model/compilemessage.h"
 #include "dialogs/editdialog.h"
 #include "dialogs/formhelpers.h"
 #include "dialogs/optionsdialog.h"

@@ -15,7 +15,7 @@ render="${TAVLO_RENDER:-}"
 if [ -z "$render" ]; then
     cmake -S . -B build-render-bench -DCMAKE_BUILD_TYPE=Release -DTAVLO_BUILD_TESTS=OFF >/dev/null
     cmake --build build-render-bench -j"$(nproc)" --target tavlo-render >/dev/null
-    render="$PWD/build-render-bench/tools/render/tavlo-render"
+    render="$PWD/build-render-bench/render/tavlo-render"
 fi
 
 work=$(mktemp -d)

@@ -1,6 +1,6 @@
 #include "dialogs/editdialog.h"
 
-#include "dialogs/compilemessage.h"
+#include "model/compilemessage.h"
 #include "dialogs/formhelpers.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"

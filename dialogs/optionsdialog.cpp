@@ -1,9 +1,9 @@
 #include "dialogs/optionsdialog.h"
 
-#include "dialogs/compilemessage.h"
+#include "model/compilemessage.h"
 #include "dialogs/filedialog.h"
 #include "dialogs/formhelpers.h"
-#include "dialogs/functionset.h"
+#include "model/functionset.h"
 #include "dialogs/hands.h"
 #include "model/function.h"
 #include "model/numbertext.h"
@@ -210,7 +210,7 @@ void OptionsDialog::loadFunctions()
 
     switch (set.status) {
     case FunctionSetResult::Ok:
-        addFunctionSet(*graph, set.records);
+        graph->addFunctionSet(set.records);
         accept();
         return;
     case FunctionSetResult::BadHeader:

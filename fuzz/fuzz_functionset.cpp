@@ -2,7 +2,7 @@
 // added to a plot widget, drawn and searched for a crossing. A file that reads back cleanly is
 // written out again and must read back to the same functions.
 
-#include "dialogs/functionset.h"
+#include "model/functionset.h"
 #include "fuzzqt.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     GraphWidget graph(nullptr, "graph");
     graph.setGeometry(QRect(QPoint(1, 1), QPoint(232, 216)));
-    addFunctionSet(graph, read.records);
+    graph.addFunctionSet(read.records);
     graph.drawGraph();
     graph.findIntersectionNear(0.5f, 0.5f);
     // Once more in a window far narrower than a float step at its edge.

@@ -1,6 +1,12 @@
 #include "model/numbertext.h"
 
+#include "formula/formula.h"
+
+#include <QByteArray>
+
+#include <cfloat>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <locale.h>
 
@@ -14,4 +20,58 @@ QString formatNumber(double value, int digits)
     std::snprintf(text, sizeof text, "%.*g", digits, value);
     uselocale(previous);
     return QString::fromLatin1(text);
+}
+
+// Up to halfway between FLT_MAX and 2^128 a value becomes FLT_MAX, from there on
+// infinity; NaN and infinities convert as they are.
+float narrow(double v)
+{
+    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
+    if (v > double(FLT_MAX))
+        return v < halfway ? FLT_MAX : INFINITY;
+    if (v < -double(FLT_MAX))
+        return v > -halfway ? -FLT_MAX : -INFINITY;
+    return float(v);
+}
+
+TextValue readValueText(const QString &text)
+{
+    TextValue result;
+    if (text.isEmpty())
+        return result;
+    QByteArray source = text.toLatin1();
+    // The exponent of a number may be written with a small e, as the C library
+    // writes it ("7.99997e-05", "1e+06"); the engine takes only E. Elsewhere an
+    // e stays the letter it is.
+    auto digit = [&source](qsizetype k) {
+        return k >= 0 && k < source.size() && source[k] >= '0' && source[k] <= '9';
+    };
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        if (source[i] != 'e')
+            continue;
+        qsizetype start = i;
+        bool mantissaDigit = false;
+        while (start > 0 && (digit(start - 1) || source[start - 1] == '.')) {
+            mantissaDigit = mantissaDigit || digit(start - 1);
+            --start;
+        }
+        const char before = start > 0 ? source[start - 1] : ' ';
+        const bool inName = (before >= 'a' && before <= 'z') || (before >= 'A' && before <= 'Z');
+        const qsizetype exponent =
+            i + 1 < source.size() && (source[i + 1] == '+' || source[i + 1] == '-') ? i + 2 : i + 1;
+        if (mantissaDigit && !inName && digit(exponent))
+            source[i] = 'E';
+    }
+    int length = 0;
+    int error = -1;
+    const formu f = translate(source.constData(), "x", &length, &error);
+    if (!f.code) {
+        const char *message = fget_error();
+        result.ok = false;
+        result.message = QString::fromLatin1(message ? message : "does not compile").trimmed();
+        result.position = error >= 0 && error <= source.size() ? error : -1;
+    }
+    result.value = narrow(fval(f, "x", 1.0));
+    destrf(f);
+    return result;
 }

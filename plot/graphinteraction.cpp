@@ -29,8 +29,8 @@ bool ofX(const Function *f)
 float distance(const Function *f, float x, float y)
 {
     if (ofX(f))
-        return std::fabs(GraphWidget::narrow(f->evaluate(x) - y));
-    return std::fabs(GraphWidget::narrow(f->evaluate(y) - x));
+        return std::fabs(narrow(f->evaluate(x) - y));
+    return std::fabs(narrow(f->evaluate(y) - x));
 }
 
 // f1(t) - f2(t) with f1 evaluated first (rnd() makes the order observable).
@@ -38,7 +38,7 @@ float difference(const Function *f1, const Function *f2, float t)
 {
     const double v1 = f1->evaluate(t);
     const double v2 = f2->evaluate(t);
-    return GraphWidget::narrow(v1 - v2);
+    return narrow(v1 - v2);
 }
 
 bool sameSign(float u, float v)

@@ -170,43 +170,6 @@ void forGridPixels(float lo, float hi, float spacing, int last, bool rising, Pix
     }
 }
 
-// The value of a bound or grid text: the formula with x = 1; 0 when empty or
-// when it does not compile.
-float textValue(const QString &text)
-{
-    if (text.isEmpty())
-        return 0;
-    QByteArray source = text.toLatin1();
-    // The exponent of a number may be written with a small e, as the C library
-    // writes it ("7.99997e-05", "1e+06"); the engine takes only E. Elsewhere an
-    // e stays the letter it is.
-    auto digit = [&source](qsizetype k) {
-        return k >= 0 && k < source.size() && source[k] >= '0' && source[k] <= '9';
-    };
-    for (qsizetype i = 0; i < source.size(); ++i) {
-        if (source[i] != 'e')
-            continue;
-        qsizetype start = i;
-        bool mantissaDigit = false;
-        while (start > 0 && (digit(start - 1) || source[start - 1] == '.')) {
-            mantissaDigit = mantissaDigit || digit(start - 1);
-            --start;
-        }
-        const char before = start > 0 ? source[start - 1] : ' ';
-        const bool inName = (before >= 'a' && before <= 'z') || (before >= 'A' && before <= 'Z');
-        const qsizetype exponent =
-            i + 1 < source.size() && (source[i + 1] == '+' || source[i + 1] == '-') ? i + 2 : i + 1;
-        if (mantissaDigit && !inName && digit(exponent))
-            source[i] = 'E';
-    }
-    int length = 0;
-    int error = -1;
-    const formu f = translate(source.constData(), "x", &length, &error);
-    const double v = fval(f, "x", 1.0);
-    destrf(f);
-    return GraphWidget::narrow(v);
-}
-
 // The texts of a pair of bounds: six significant digits, or, where those would
 // read back as one value although the bounds differ (zoomed in deep at 5:
 // "5" and "5"), as many more as it takes to keep them apart. Nine digits always
@@ -216,7 +179,8 @@ std::pair<QString, QString> boundTexts(float lo, float hi)
     for (int digits = 6;; ++digits) {
         QString loText = formatNumber(lo, digits);
         QString hiText = formatNumber(hi, digits);
-        if (digits == 9 || !(lo != hi) || textValue(loText) != textValue(hiText))
+        if (digits == 9 || !(lo != hi) ||
+            readValueText(loText).value != readValueText(hiText).value)
             return {loText, hiText};
     }
 }
@@ -317,18 +281,6 @@ QPoint GraphWidget::pointerPixel(const QPointF &position)
         return std::isnan(v) ? qreal(0) : std::clamp(v, qreal(-kFarPixel), qreal(kFarPixel));
     };
     return QPointF(clamp(position.x()), clamp(position.y())).toPoint();
-}
-
-// Up to halfway between FLT_MAX and 2^128 a value becomes FLT_MAX, from there on
-// infinity; NaN and infinities convert as they are.
-float GraphWidget::narrow(double v)
-{
-    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
-    if (v > double(FLT_MAX))
-        return v < halfway ? FLT_MAX : INFINITY;
-    if (v < -double(FLT_MAX))
-        return v > -halfway ? -FLT_MAX : -INFINITY;
-    return float(v);
 }
 
 // ---- Redraw ----
@@ -648,32 +600,32 @@ void GraphWidget::toggle_grid()
 
 void GraphWidget::change_x_min(const QString &text)
 {
-    xMin = textValue(text);
+    xMin = readValueText(text).value;
 }
 
 void GraphWidget::change_x_max(const QString &text)
 {
-    xMax = textValue(text);
+    xMax = readValueText(text).value;
 }
 
 void GraphWidget::change_y_min(const QString &text)
 {
-    yMin = textValue(text);
+    yMin = readValueText(text).value;
 }
 
 void GraphWidget::change_y_max(const QString &text)
 {
-    yMax = textValue(text);
+    yMax = readValueText(text).value;
 }
 
 void GraphWidget::change_grid_x(const QString &text)
 {
-    gridX = textValue(text);
+    gridX = readValueText(text).value;
 }
 
 void GraphWidget::change_grid_y(const QString &text)
 {
-    gridY = textValue(text);
+    gridY = readValueText(text).value;
 }
 
 // ---- Registry ----
@@ -694,6 +646,18 @@ Function *GraphWidget::addFunction(int id, QString text, char var, QColor color)
     ++numberOfFunctions;
     emit functionAdded(f);
     return f;
+}
+
+void GraphWidget::addFunctionSet(const QList<FunctionRecord> &records)
+{
+    for (const FunctionRecord &record : records) {
+        // The new record itself gets the flags: a lookup by the new id could
+        // find an older function the user had given that id.
+        Function *f = addFunction(getNumberOfFunctions(), record.text, record.indepVariable,
+                                  QColor(record.color));
+        f->setEnabled(record.enabled);
+        f->setEquality(record.equality);
+    }
 }
 
 bool GraphWidget::setActiveFunction(int id)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/functionset.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -53,6 +55,9 @@ public:
 
     // Registry (functions by id and by selector index).
     Function *addFunction(int id, QString text, char var, QColor color);
+    // Appends the functions of a set file with fresh ids (the counter), keeping
+    // each record's enabled flag and equality.
+    void addFunctionSet(const QList<FunctionRecord> &records);
     bool setActiveFunction(int id);
     Function *getActiveFunction() const { return activeFunction; }
     Function *getFunctions() const { return functions; }
@@ -102,9 +107,6 @@ public:
     int rowOf(float y) const;
     float xAt(float column) const;
     float yAt(float row) const;
-    // A function's value (double) in the single precision of the plot: as
-    // round-to-nearest converts it, but defined beyond the float range.
-    static float narrow(double v);
 
     // Intersection finder.
     void findIntersectionNear(float x, float y);

@@ -21,7 +21,7 @@ cmake --build "$build" --target tavlo-render tavlo-screenshot -j"$(nproc)"
 mkdir -p docs
 export QT_QPA_PLATFORM=offscreen
 "$build/tools/screenshot/tavlo-screenshot" docs/tavlo-window.png
-"$build/tools/render/tavlo-render" --size 464x288 \
+"$build/render/tavlo-render" --size 464x288 \
     --bounds '-2*pi()' '2*pi()' -3 3 --grid 'pi()/2' 1 --step 1 1 \
     --color d00000 --y '2*sin(x)' \
     --color 0000d0 --y 'tan(x/2)' \

@@ -1,6 +1,6 @@
 #include "dialogs/colordialog.h"
 #include "dialogs/filedialog.h"
-#include "dialogs/functionset.h"
+#include "model/functionset.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"

@@ -1,5 +1,5 @@
 #include "app/tavlo.h"
-#include "dialogs/functionset.h"
+#include "model/functionset.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 

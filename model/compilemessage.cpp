@@ -1,4 +1,4 @@
-#include "dialogs/compilemessage.h"
+#include "model/compilemessage.h"
 
 #include "model/function.h"
 

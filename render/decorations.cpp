@@ -24,13 +24,6 @@ const QColor kAxisColor(140, 140, 140); // the redraw's axis colour
 const QColor kNumberColor(80, 80, 80);
 const QColor kTitleColor(0, 0, 0);
 
-// double -> float as the redraw narrows a function's value: beyond the
-// float range is infinite.
-float narrow(double v)
-{
-    return v > double(FLT_MAX) ? INFINITY : v < -double(FLT_MAX) ? -INFINITY : float(v);
-}
-
 // One place on an axis that may get a number: its value and its pixel column
 // (values of x) or row (values of y). index counts steps from 0, for thinning.
 struct Mark

@@ -1,4 +1,4 @@
-#include "dialogs/functionset.h"
+#include "model/functionset.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 
@@ -119,7 +119,7 @@ private slots:
         GraphWidget graph;
         for (int id = 0; id < 3; ++id)
             graph.addFunction(id, QStringLiteral("x"), 'x', Qt::black);
-        addFunctionSet(graph, set.records);
+        graph.addFunctionSet(set.records);
         QStringList added;
         for (const Function *f = graph.getFunctions(); f; f = f->getNextFunction()) {
             added << QStringLiteral("%1 %2 %3 %4 %5 %6")

@@ -5,12 +5,11 @@
 #include <QString>
 
 class Function;
-class GraphWidget;
 class QIODevice;
 
 // The function-set file: big-endian qint32 magic 5125 and version 1, one record
 // per function (id, equality, text, colour word 0xFFrrggbb, enabled, variable),
-// then the end marker -1. Shared by the options dialog and other tools.
+// then the end marker -1. Shared by the options dialog, tavlo-render and the tests.
 
 // One function as stored in a file.
 struct FunctionRecord
@@ -41,10 +40,6 @@ bool writeFunctionSet(QIODevice &device, const Function *first);
 // Reads a set. Every length is checked against the bytes left, so damaged
 // input never reads past the end or allocates more than the data holds.
 FunctionSetResult readFunctionSet(QIODevice &device);
-
-// Appends the records to the plot widget's list with fresh ids (the widget's
-// counter), keeping each record's enabled flag and equality.
-void addFunctionSet(GraphWidget &graph, const QList<FunctionRecord> &records);
 
 enum class SaveResult { Ok, OpenFailed, WriteFailed };
 

@@ -1,7 +1,6 @@
-#include "dialogs/functionset.h"
+#include "model/functionset.h"
 
 #include "model/function.h"
-#include "plot/graphwidget.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -101,18 +100,6 @@ FunctionSetResult readFunctionSet(QIODevice &device)
     result.status = FunctionSetResult::Damaged;
     result.records.clear();
     return result;
-}
-
-void addFunctionSet(GraphWidget &graph, const QList<FunctionRecord> &records)
-{
-    for (const FunctionRecord &record : records) {
-        // The new record itself gets the flags: a lookup by the new id could
-        // find an older function the user had given that id.
-        Function *f = graph.addFunction(graph.getNumberOfFunctions(), record.text,
-                                        record.indepVariable, QColor(record.color));
-        f->setEnabled(record.enabled);
-        f->setEquality(record.equality);
-    }
 }
 
 SaveResult saveFunctionSet(const QString &path, const Function *first)

@@ -5,7 +5,7 @@
 #include "svgwriter.h"
 #include "vectorstate.h"
 
-#include "dialogs/functionset.h"
+#include "model/functionset.h"
 #include "formula/formula.h"
 #include "model/function.h"
 #include "model/numbertext.h"
@@ -173,7 +173,7 @@ RenderStatus addSetFile(GraphWidget &graph, const QString &path)
     // One record at a time, so that each one's compilation can be checked
     // before the next one overwrites the engine's message.
     for (const FunctionRecord &record : set.records) {
-        addFunctionSet(graph, {record});
+        graph.addFunctionSet({record});
         const Function *f = graph.getActiveFunction();
         const RenderStatus s = checkAdded(
             graph, *f, QStringLiteral("function %1 of set '%2'").arg(record.id).arg(path));
