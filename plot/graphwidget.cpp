@@ -521,17 +521,30 @@ void GraphWidget::drawCurves(QPainter &p)
         curveValues.resize(curveArguments.size());
         f->evaluateBatch(curveArguments.data(), curveValues.data(), int(curveArguments.size()));
 
+        // A sample where the function is not defined has no place of its own: it
+        // takes the pixel of the other end of its segment, so the segment (solid,
+        // as NaN lies in the band) has no length, and between two such samples
+        // nothing is drawn. Placed anywhere else it would draw a wall from the
+        // edge of the domain (sqrt(25-x^2) at x = 5) to wherever it was put.
         SegmentBatch batch(p, f->getColor());
         const double *value = curveValues.data();
-        QPoint pos = point(first, narrow(*value++));
+        const float start = narrow(*value++);
+        QPoint pos = point(first, start);
+        bool posDefined = !std::isnan(start);
         for (float s = first; s <= last; s += float(step)) {
             const float v = narrow(*value++);
-            const QPoint target = point(s, v);
-            if (inBand(previous) || inBand(v))
-                batch.solid(pos, target);
-            else if (step == 1)
-                batch.dotted(pos, target);
+            const bool defined = !std::isnan(v);
+            const QPoint target = defined ? point(s, v) : pos;
+            if (!posDefined)
+                pos = target;
+            if (defined || posDefined) {
+                if (inBand(previous) || inBand(v))
+                    batch.solid(pos, target);
+                else if (step == 1)
+                    batch.dotted(pos, target);
+            }
             pos = target;
+            posDefined = defined;
             previous = v;
         }
     }

@@ -199,16 +199,27 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<Points>("on"); // red pixels; none anywhere when empty
         QTest::addColumn<Points>("off");
+        QTest::addColumn<QRectF>("defined"); // where the curve lives; no red beyond it
         // y = 5 maps to row 216 - 15 / (20/216) = 54.
+        const QRectF any(-20, -20, 40, 40);
         // clang-format off
-        QTest::newRow("constantOfX") << "x:5" << 4 << Points{{0, 54}, {117, 54}, {231, 54}} << Points{{117, 53}, {117, 55}};
-        QTest::newRow("diagonal") << "x:x" << 1 << Points{{116, 108}, {58, 162}} << Points{{58, 54}};
-        QTest::newRow("parabolaOfY") << "y:y^2/10" << 1 << Points{{116, 108}, {144, 54}} << Points{{105, 0}};
-        QTest::newRow("failsToCompile") << "x:2x" << 4 << Points{{0, 108}, {231, 108}} << Points{};
-        // Where a curve is not defined it runs off the top.
-        QTest::newRow("undefinedGoesUp") << "x:sqrt(x)" << 1 << Points{{115, 50}} << Points{{115, 150}};
-        QTest::newRow("hidden") << "!x:x" << 4 << Points{} << Points{};
-        QTest::newRow("emptyText") << "x:" << 4 << Points{} << Points{};
+        QTest::newRow("constantOfX") << "x:5" << 4 << Points{{0, 54}, {117, 54}, {231, 54}} << Points{{117, 53}, {117, 55}} << any;
+        QTest::newRow("diagonal") << "x:x" << 1 << Points{{116, 108}, {58, 162}} << Points{{58, 54}} << any;
+        QTest::newRow("parabolaOfY") << "y:y^2/10" << 1 << Points{{116, 108}, {144, 54}} << Points{{105, 0}} << any;
+        QTest::newRow("failsToCompile") << "x:2x" << 4 << Points{{0, 108}, {231, 108}} << Points{} << any;
+        // Where a function is not defined nothing is drawn: no wall from the edge of its domain.
+        QTest::newRow("semicircle1") << "x:sqrt(25-x^2)" << 1 << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5);
+        QTest::newRow("semicircle4") << "x:sqrt(25-x^2)" << 4 << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5);
+        QTest::newRow("arcsine1") << "x:asin(x/3)*3" << 1 << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6);
+        QTest::newRow("arcsine4") << "x:asin(x/3)*3" << 4 << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6);
+        QTest::newRow("logarithm1") << "x:ln(x)" << 1 << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31);
+        QTest::newRow("logarithm4") << "x:ln(x)" << 4 << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31);
+        QTest::newRow("rootOfX1") << "x:sqrt(x)*2" << 1 << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33);
+        QTest::newRow("rootOfX4") << "x:sqrt(x)*2" << 4 << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33);
+        QTest::newRow("rootOfY1") << "y:sqrt(y)" << 1 << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10);
+        QTest::newRow("rootOfY4") << "y:sqrt(y)" << 4 << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10);
+        QTest::newRow("hidden") << "!x:x" << 4 << Points{} << Points{} << any;
+        QTest::newRow("emptyText") << "x:" << 4 << Points{} << Points{} << any;
         // clang-format on
     }
 
@@ -218,6 +229,7 @@ private slots:
         QFETCH(int, step);
         QFETCH(Points, on);
         QFETCH(Points, off);
+        QFETCH(QRectF, defined);
         Plot plot;
         plot.setXStep(step);
         plot.setYStep(step);
@@ -230,6 +242,12 @@ private slots:
                      qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
         if (on.isEmpty())
             QCOMPARE(count(img, img.rect(), red), 0);
+        // Pixels are 20/232 and 20/216 wide: one of them counts as on the edge.
+        const QRectF edge = defined.adjusted(-0.1, -0.1, 0.1, 0.1);
+        for (int r = 0; r < 216; ++r)
+            for (int c = 0; c < 232; ++c)
+                if (img.pixel(c, r) == red && !edge.contains(plot.xAt(c), plot.yAt(r)))
+                    QFAIL(qPrintable(QString("beyond: %1,%2").arg(c).arg(r)));
     }
 
     // At step 1 the jump of tan(x) at pi/2 is dotted, at larger steps a gap.
