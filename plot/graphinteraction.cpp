@@ -94,6 +94,7 @@ void GraphWidget::mousePressEvent(QMouseEvent *e)
     lastMouseX = p.x();
     lastMouseY = p.y();
     zoomBoxMoves = 0;
+    panned = false;
 }
 
 void GraphWidget::mouseMoveEvent(QMouseEvent *e)
@@ -142,6 +143,7 @@ void GraphWidget::mouseMoveEvent(QMouseEvent *e)
             xMin -= xUnitsPerPixel * d;
             xMax -= xUnitsPerPixel * d;
         }
+        panned = panned || row != lastMouseY || column != lastMouseX;
         drawGraph();
     }
     lastMouseX = column;
@@ -157,13 +159,16 @@ void GraphWidget::mouseReleaseEvent(QMouseEvent *e)
     if (zoomBoxMode) {
         zoomBoxMode = false;
         // Both corners are set only after two moves in this drag; with fewer
-        // the box is incomplete and the bounds stay as they are.
-        if (zoomBoxMoves >= 2) {
+        // the box is incomplete and the bounds stay as they are. A box dragged
+        // in any direction shows what it enclosed, the right way up.
+        const auto [x0, x1] = std::minmax(boxXMin, boxXMax);
+        const auto [y0, y1] = std::minmax(boxYMin, boxYMax);
+        if (zoomBoxMoves >= 2 && zoomable(x0, x1) && zoomable(y0, y1)) {
             showBoundsPending = true;
-            xMin = boxXMin;
-            xMax = boxXMax;
-            yMin = boxYMin;
-            yMax = boxYMax;
+            xMin = x0;
+            xMax = x1;
+            yMin = y0;
+            yMax = y1;
             drawGraph();
         }
         zoomBoxMoves = 0;
@@ -171,6 +176,11 @@ void GraphWidget::mouseReleaseEvent(QMouseEvent *e)
     }
 
     if (findingIntersection) {
+        // A drag that moved the plot writes its bounds to the fields, as any
+        // pan does. The main window redraws on them, so the finder comes after,
+        // on the bounds as they then stand, and its answer stays on top.
+        if (panned)
+            showBounds();
         findIntersectionNear(xAt(p.x()), yAt(p.y()));
         findingIntersection = false;
         return;

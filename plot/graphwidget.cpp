@@ -587,13 +587,24 @@ void GraphWidget::change_zoom(int value)
         const float left = xMin - zoomOffset;
         const float right = xMax + zoomOffset;
         const float offset = (float(value) / 50.0f - 1.0f) * std::fabs(right - left) * 0.5f;
-        xMin = left + offset;
-        xMax = right - offset;
-        yMin = yMin - zoomOffset + offset;
-        yMax = yMax + zoomOffset - offset;
-        zoomOffset = offset;
+        const float x0 = left + offset;
+        const float x1 = right - offset;
+        const float y0 = yMin - zoomOffset + offset;
+        const float y1 = yMax + zoomOffset - offset;
+        if (zoomable(x0, x1) && zoomable(y0, y1)) {
+            xMin = x0;
+            xMax = x1;
+            yMin = y0;
+            yMax = y1;
+            zoomOffset = offset;
+        }
     }
     drawGraph();
+}
+
+bool GraphWidget::zoomable(float lo, float hi)
+{
+    return lo != hi && std::isfinite(lo) && std::isfinite(hi);
 }
 
 void GraphWidget::zoom_std_slot()

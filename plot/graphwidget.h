@@ -156,6 +156,10 @@ private:
     // ones, or huge ones from a zero scale factor) at a fixed distance outside;
     // NaN goes far up / left as a plot position and to 0 as a pointer position.
     static int toPixel(float position);
+    // Whether a zoom may take a pair of bounds there: a zoom to equal bounds
+    // (all of the plot one value) or to infinity could never be undone by
+    // zooming, so such a step is refused and the bounds stay.
+    static bool zoomable(float lo, float hi);
     static QPoint pointerPixel(const QPointF &position);
 
     void drawCurves(QPainter &p);
@@ -175,6 +179,7 @@ private:
     float xUnitsPerPixel = 0;
     float yUnitsPerPixel = 0;
     bool mouseDown = false;
+    bool panned = false; // the pointer moved the plot since the press
     int lastMouseX = 0;
     int lastMouseY = 0;
     bool showBoundsPending = true;

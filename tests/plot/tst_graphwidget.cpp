@@ -307,6 +307,38 @@ private slots:
         }
     }
 
+    // A slider position that would make two bounds equal or not finite is refused: the plot
+    // could never zoom back from there.
+    void zoomStep_data()
+    {
+        QTest::addColumn<QString>("bounds");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<Bounds>("zoomed"); // empty: refused
+        // clang-format off
+        QTest::newRow("in") << "-10 10 -10 10" << 75 << Bounds{-5, 5, -5, 5};
+        QTest::newRow("out") << "-10 10 -10 10" << 25 << Bounds{-15, 15, -15, 15};
+        QTest::newRow("allBoundsFive") << "4.9999995 5.0000005 4.9999995 5.0000005" << 99 << Bounds{};
+        QTest::newRow("yBoundsMeet") << "-10 10 -5 5" << 75 << Bounds{};
+        QTest::newRow("toInfinity") << "-2E38 2E38 -1 1" << 10 << Bounds{};
+        // clang-format on
+    }
+
+    void zoomStep()
+    {
+        QFETCH(QString, bounds);
+        QFETCH(int, value);
+        QFETCH(Bounds, zoomed);
+        Plot plot(bounds);
+        plot.drawGraph();
+        plot.log.clear();
+        const Bounds before{plot.getXMin(), plot.getXMax(), plot.getYMin(), plot.getYMax()};
+        plot.change_zoom(value);
+        const Bounds got{plot.getXMin(), plot.getXMax(), plot.getYMin(), plot.getYMax()};
+        QCOMPARE(got, zoomed.isEmpty() ? before : zoomed);
+        QCOMPARE(plot.zoomOffset == 0, zoomed.isEmpty());
+        QCOMPARE(plot.log, QStringList());
+    }
+
     void registry()
     {
         Plot plot;
@@ -334,7 +366,7 @@ private slots:
         QTest::addColumn<bool>("armed"); // the finder armed as well
         QTest::addColumn<QPoint>("press");
         QTest::addColumn<Points>("moves"); // released on the last one
-        QTest::addColumn<int>("redraws");
+        QTest::addColumn<int>("redraws");  // armed: each write-back redraws too
         QTest::addColumn<Bounds>("bounds");
         QTest::addColumn<QString>("xMinText"); // empty: the fields are not written
         // Every moving pan ends 10 columns right and 10 rows down of where panning began.
@@ -349,10 +381,15 @@ private slots:
         QTest::newRow("panPressOnColumn0") << false << false << QPoint(0, 100) << Points{{20, 30}, {30, 40}} << 1 << panned << "-10.8621";
         QTest::newRow("panPressOnRow0") << false << false << QPoint(100, 0) << Points{{5, 5}, {15, 15}} << 1 << panned << "-10.8621";
         QTest::newRow("boxLastMoveIsSecondCorner") << true << false << corner << Points{{51, 41}, {10, 10}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
-        QTest::newRow("boxReversed") << true << false << corner << Points{{150, 140}, {51, 41}} << 1 << Bounds{x150, x51, y41, y140} << "2.93104";
-        QTest::newRow("boxZeroWidth") << true << false << corner << Points{{51, 41}, {51, 140}} << 1 << Bounds{x51, x51, y140, y41} << "-5.60345";
+        // A box dragged in any direction zooms to the box.
+        QTest::newRow("boxReversed") << true << false << corner << Points{{150, 140}, {51, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        QTest::newRow("boxUpRight") << true << false << corner << Points{{51, 140}, {150, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        // Equal bounds would trap the plot: the box is refused.
+        QTest::newRow("boxZeroWidth") << true << false << corner << Points{{51, 41}, {51, 140}} << 0 << standard << "";
         QTest::newRow("boxOneMoveKeepsBounds") << true << false << corner << Points{{51, 41}} << 0 << standard << "";
-        QTest::newRow("boxWithFinderArmed") << true << true << corner << Points{{51, 41}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        QTest::newRow("boxWithFinderArmed") << true << true << corner << Points{{51, 41}, {150, 140}} << 2 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        // The pan is written to the fields (and redrawn), then the finder answers on top.
+        QTest::newRow("panWithFinderArmed") << false << true << p << Points{{105, 105}, {110, 110}} << 3 << panned << "-10.8621";
         QTest::newRow("boxNoMoveKeepsBounds") << true << false << corner << Points{} << 0 << standard << "";
         // clang-format on
     }
@@ -371,27 +408,38 @@ private slots:
         const int before = plot.getRedrawCount();
         if (box)
             plot.zoom_box_slot();
-        if (armed)
+        if (armed) {
             plot.activateFindingIntersection();
+            // The main window redraws once on every write-back.
+            connect(&plot, &GraphWidget::panning, &plot, [&plot](bool on) {
+                if (!on)
+                    plot.drawGraph();
+            });
+        }
         plot.mouse(QEvent::MouseButtonPress, press);
         for (QPoint m : moves)
             plot.mouse(QEvent::MouseMove, m);
         QCOMPARE(plot.log, QStringList()); // the fields are not written during the drag
         plot.mouse(QEvent::MouseButtonRelease, moves.isEmpty() ? press : moves.last());
         QVERIFY(!plot.getZoomBoxMode());
-        QCOMPARE(plot.getFindingIntersection(), armed);
+        QCOMPARE(plot.getFindingIntersection(), armed && box);
         QTEST(plot.getRedrawCount() - before, "redraws");
         const Bounds got{plot.getXMin(), plot.getXMax(), plot.getYMin(), plot.getYMax()};
         for (int i = 0; i < 4; ++i)
             QCOMPARE(got[i], bounds[i]);
         QCOMPARE(plot.log.size(), xMinText.isEmpty() ? 0 : 6);
         QCOMPARE(plot.log.value(1), xMinText);
+        if (armed && !box) {
+            const QImage answered = plot.picture().copy();
+            plot.drawGraph();
+            QVERIFY(plot.picture() != answered);
+        }
 
-        // Whatever the drag was, the widget goes on working: a pick (which takes the release
-        // and leaves the fields alone, even after a move), a pan and a zoom.
+        // Whatever the drag was, the widget goes on working: a pick (which takes the tap and
+        // leaves the fields alone), a pan and a zoom.
         plot.log.clear();
         plot.activateFindingIntersection();
-        plot.drag(QPoint(120, 120), {{121, 121}}, QPoint(121, 121));
+        plot.tap(QPoint(120, 120));
         QVERIFY(!plot.getFindingIntersection());
         QCOMPARE(plot.log, QStringList());
         plot.drag(QPoint(100, 100), {{105, 105}, {90, 120}}, QPoint(90, 120));
