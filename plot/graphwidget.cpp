@@ -321,6 +321,7 @@ void GraphWidget::describe()
     const QString text = tr("x from %1 to %2, y from %3 to %4; %5")
                              .arg(formatNumber(xMin), formatNumber(xMax), formatNumber(yMin),
                                   formatNumber(yMax), curves);
+    redrawDescription = text;
     if (text != accessibleDescription())
         setAccessibleDescription(text);
 }

@@ -2,6 +2,7 @@
 
 #include "model/function.h"
 #include "model/numbertext.h"
+#include "plot/crossings.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -464,6 +465,8 @@ private slots:
         QTest::newRow("mixedYFirst") << "y:2-y" << "x:x" << QPointF(0.9, 1.1) << QPointF(1, 1) << 1e-3;
         // No sign change, but the curves touch within a pixel there.
         QTest::newRow("touching") << "x:x^2" << "x:0" << QPointF(0.01, 0) << QPointF(0.01, 0.0001) << 1e-5;
+        // x = y^2/4 - 2 meets x = c twice over the nested search's rows: it ends off y = x^2/4 - 2.
+        QTest::newRow("mixedNotOnBothCurves") << "x:x^2/4-2" << "y:y^2/4-2" << QPointF(-0.0862064362, -1.48148155) << QPointF() << 0.0;
         QTest::newRow("mixedInfinity") << "x:x" << "y:1/0" << QPointF(0, 0) << QPointF() << 0.0;
         // clang-format on
     }
@@ -487,38 +490,93 @@ private slots:
                  qPrintable(QStringLiteral("%1, %2").arg(ix).arg(iy)));
     }
 
+    // The scan behind the finder, also to the last bit of a double. Undefined stretches bracket
+    // nothing; a zero on a sample is found once.
+    void crossings_data()
+    {
+        QTest::addColumn<Gap>("gap");
+        QTest::addColumn<QList<double>>("positions");
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<QList<double>>("expected");
+        const Gap square = [](double t) { return t * t - 2; };
+        const Gap log = [](double t) { return std::log(t); };
+        const Gap twice = [](double t) { return t * t - 1; };
+        const QList<double> halves{-2, -1.5, -1, -0.5, 0, 0.5, 1, 1.5, 2};
+        QTest::newRow("rootTwo") << square << halves << false << QList<double>{-M_SQRT2, M_SQRT2};
+        QTest::newRow("rootTwoFloat")
+            << square << halves << true << QList<double>{-1.41421354f, 1.41421354f};
+        QTest::newRow("acrossUndefined") << log << halves << false << QList<double>{1};
+        QTest::newRow("onSamples") << twice << halves << false << QList<double>{-1, 1};
+    }
+
+    void crossings()
+    {
+        QFETCH(Gap, gap);
+        QFETCH(QList<double>, positions);
+        QFETCH(bool, single);
+        QFETCH(QList<double>, expected);
+        const std::vector<double> got =
+            findCrossings(gap, {positions.begin(), positions.end()},
+                          single ? Precision::Single : Precision::Double);
+        QCOMPARE(int(got.size()), expected.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            // Within a unit in the last place: neighbours can have gaps of one size.
+            const double want = expected[int(i)];
+            const double ulp = single ? std::nextafter(float(want), INFINITY) - float(want)
+                                      : std::nextafter(want, INFINITY) - want;
+            QVERIFY(std::fabs(got[i] - want) <= ulp &&
+                    (!single || double(float(got[i])) == got[i]));
+        }
+    }
+
     void finder_data()
     {
         QTest::addColumn<QStringList>("functions");
         QTest::addColumn<int>("counter"); // -1: as the additions left it
         QTest::addColumn<QPoint>("tap");
         QTest::addColumn<QString>("expected"); // "circle", "Error." or "nothing"
-        // y = x + 0.3 and y = 0.7 - x cross at (0.2, 0.5): column 118, row 102, where
-        // the circle is expected.
+        QTest::addColumn<QPointF>("crossing"); // where the circle is expected
+        // y = x + 0.3 and y = 0.7 - x cross at (0.2, 0.5): column 118, row 102.
         const QString up = "x:x+0.3", down = "x:0.7-x";
         const QPoint tap(120, 104);
+        const QPointF at(0.2, 0.5), none;
+        // sin(x)*3 and x^2/4 cross at pixels (116, 108) and (145, 90): the bisection's
+        // interval holds both.
+        const QStringList close{"x:sin(x)*3", "x:x^2/4"};
         // clang-format off
-        QTest::newRow("thirdFunctionIgnored") << QStringList{"x:5", up, down} << -1 << tap << "circle";
+        QTest::newRow("thirdFunctionIgnored") << QStringList{"x:5", up, down} << -1 << tap << "circle" << at;
         // A hidden line passes nearest, through (0.32, 0.38).
-        QTest::newRow("hiddenCandidateSkipped") << QStringList{up, "!x:0.38", down} << -1 << tap << "circle";
-        QTest::newRow("hiddenPartner") << QStringList{up, "!" + down} << -1 << tap << "Error.";
-        QTest::newRow("parallelLines") << QStringList{"x:x", "x:x+1"} << -1 << tap << "Error.";
+        QTest::newRow("hiddenCandidateSkipped") << QStringList{up, "!x:0.38", down} << -1 << tap << "circle" << at;
+        QTest::newRow("hiddenPartner") << QStringList{up, "!" + down} << -1 << tap << "Error." << none;
+        QTest::newRow("parallelLines") << QStringList{"x:x", "x:x+1"} << -1 << tap << "Error." << none;
+        QTest::newRow("errorKeptInside") << QStringList{"x:x", "x:x+1"} << -1 << QPoint(229, 1) << "Error." << none;
         QTest::newRow("nanAndInfinityNeverChosen")
-            << QStringList{"x:ln(0-1)", up, "x:1/0", "y:1/0", "y:sqrt(0-1)", down} << -1 << tap << "circle";
+            << QStringList{"x:ln(0-1)", up, "x:1/0", "y:1/0", "y:sqrt(0-1)", down} << -1 << tap << "circle" << at;
         // x = 0.7 - y: the same crossing, through the nested search.
-        QTest::newRow("mixed") << QStringList{up, "y:0.7-y"} << -1 << tap << "circle";
-        QTest::newRow("crossing20PixelsAway") << QStringList{"x:x", "x:3.5-x"} << -1 << QPoint(116, 108) << "Error.";
-        QTest::newRow("oneRecordCounterTwo") << QStringList{up} << 2 << tap << "Error.";
-        QTest::newRow("counterBelowTwo") << QStringList{up, down} << 1 << tap << "nothing";
+        QTest::newRow("mixed") << QStringList{up, "y:0.7-y"} << -1 << tap << "circle" << at;
+        QTest::newRow("closeCrossingsAtZero") << close << -1 << QPoint(118, 107) << "circle" << QPointF(0, 0);
+        QTest::newRow("closeCrossingsRight") << close << -1 << QPoint(144, 91) << "circle" << QPointF(2.5625508, 1.6416667);
+        QTest::newRow("mixedLines") << QStringList{"x:x", "y:2-y"} << -1 << QPoint(129, 95) << "circle" << QPointF(1, 1);
+        // x = sin(y)*4 bends back and forth over the bisection's rows.
+        QTest::newRow("mixedWavy") << QStringList{"x:cos(x)", "y:sin(y)*4"} << -1 << QPoint(132, 103) << "circle" << QPointF(1.2479359, 0.3172805);
+        // The bisection ends within a pixel of both curves, but two pixels from their crossing.
+        QTest::newRow("mixedAtAShallowAngle") << QStringList{"x:x^2/4-2", "y:y^2/4-2"} << -1 << QPoint(101, 124) << "circle" << QPointF(-1.4641016, -1.4641016);
+        QTest::newRow("crossing20PixelsAway") << QStringList{"x:x", "x:3.5-x"} << -1 << QPoint(116, 108) << "Error." << none;
+        QTest::newRow("crossing16PixelsAskew") << QStringList{"x:x", "x:2-x"} << -1 << QPoint(116, 109) << "Error." << none;
+        QTest::newRow("oneRecordCounterTwo") << QStringList{up} << 2 << tap << "Error." << none;
+        QTest::newRow("counterBelowTwo") << QStringList{up, down} << 1 << tap << "nothing" << none;
         // clang-format on
     }
 
+    // The answer is drawn over the picture and read out after the description of the
+    // redraw, until the next redraw.
     void finder()
     {
         QFETCH(QStringList, functions);
         QFETCH(int, counter);
         QFETCH(QPoint, tap);
         QFETCH(QString, expected);
+        QFETCH(QPointF, crossing);
         Plot plot;
         for (const QString &f : functions)
             plot.add(f);
@@ -529,31 +587,51 @@ private slots:
         plot.drawGraph();
         plot.drawGraph();
         const QImage plain = plot.picture().copy();
+        const QString described = plot.accessibleDescription();
         const int redraws = plot.getRedrawCount();
 
         plot.activateFindingIntersection();
         plot.tap(tap);
         const QImage img = plot.picture().copy();
+        const QString answer = plot.accessibleDescription().mid(described.size());
         QVERIFY(!plot.getFindingIntersection());
         QCOMPARE(plot.getRedrawCount(), redraws);
         QCOMPARE(plot.log, QStringList());
         QFont font = plot.font();
         font.setStyleStrategy(QFont::NoAntialias);
+        const QFontMetrics metrics(font);
         if (expected == "circle") {
-            // A 5-pixel circle around the crossing's pixel, texts beside it, nothing red.
-            const int c = 118, r = 102;
+            // Within a pixel of the crossing: a 5-pixel circle around its pixel, texts
+            // beside it, nothing red.
+            const QRegularExpressionMatch said =
+                QRegularExpression("^ Crossing of .+ and .+ at \\((.+), (.+)\\)\\.$").match(answer);
+            QVERIFY2(said.hasMatch(), qPrintable(answer));
+            const float x = said.captured(1).toFloat(), y = said.captured(2).toFloat();
+            QVERIFY2(qAbs(x - crossing.x()) < plot.getXUnitsPerPixel() &&
+                         qAbs(y - crossing.y()) < plot.getYUnitsPerPixel(),
+                     qPrintable(answer));
+            const int c = plot.columnOf(x), r = plot.rowOf(y);
             for (QPoint p : Points{{c - 2, r}, {c + 2, r}, {c, r - 2}, {c, r + 2}})
                 QCOMPARE(img.pixel(p), black);
             QVERIFY(img.pixel(c - 3, r) != black && img.pixel(c + 3, r) != black);
             QCOMPARE(count(img, img.rect(), red), 0);
-            QVERIFY(count(img, QRect(c + 5, r - 40, 100, 40), black) > 10);
+            QVERIFY(count(img, QRect(c - 105, r - 40, 210, 40), black) > 10);
+        } else if (expected == "nothing") {
+            QCOMPARE(img, plain);
+            QCOMPARE(answer, QString());
         } else {
-            QCOMPARE(img,
-                     expected == "nothing" ? plain : withTexts(plain, font, red, tap, {expected}));
+            // In red at the tap, inside the plot.
+            const QPoint at(qMin(tap.x(), 232 - metrics.horizontalAdvance(expected)),
+                            qMax(tap.y(), metrics.ascent()));
+            QCOMPARE(img, withTexts(plain, font, red, at, {expected}));
+            QCOMPARE(answer,
+                     QString(" No crossing found near (%1, %2).")
+                         .arg(formatNumber(plot.xAt(tap.x())), formatNumber(plot.yAt(tap.y()))));
         }
         // The overlay lasts until the next redraw.
         plot.drawGraph();
         QCOMPARE(plot.picture(), plain);
+        QCOMPARE(plot.accessibleDescription(), described);
     }
 
     void finderOverlayTexts_data()
@@ -571,8 +649,9 @@ private slots:
     }
 
     // The texts of the two functions and the coordinates, left-aligned 5 pixels
-    // right of the crossing with baselines 25, 15 and 5 pixels above it; near the
-    // edges moved left and down just far enough to be seen whole.
+    // right of the crossing with baselines 25, 15 and 5 pixels above it; where they
+    // would not fit, on the other side of the crossing: ending 5 pixels left of it, or
+    // starting 5 pixels below it.
     void finderOverlayTexts()
     {
         QFETCH(QStringList, functions);
@@ -594,8 +673,10 @@ private slots:
         int width = 0;
         for (const QString &t : texts)
             width = qMax(width, metrics.horizontalAdvance(t));
-        const QPoint first(qMin(crossing.x() + 5, 232 - width),
-                           qMax(crossing.y() - 25, metrics.ascent()));
+        const int above = crossing.y() - 25;
+        const QPoint first(crossing.x() + 5 + width <= 232 ? crossing.x() + 5
+                                                           : crossing.x() - 5 - width,
+                           above >= metrics.ascent() ? above : crossing.y() + 5 + metrics.ascent());
         QImage expected = withTexts(plain, font, black, first, texts);
         // Only the texts are compared here: the circle is the finder test's.
         for (int y = crossing.y() - 3; y <= crossing.y() + 3; ++y)
