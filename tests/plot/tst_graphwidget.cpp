@@ -200,7 +200,7 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<Points>("on"); // red pixels; none anywhere when empty
         QTest::addColumn<Points>("off");
-        QTest::addColumn<QRectF>("defined"); // where the curve lives; no red beyond it
+        QTest::addColumn<QRectF>("defined"); // x, y, width, height in plot units: no red beyond
         // y = 5 maps to row 216 - 15 / (20/216) = 54.
         const QRectF any(-20, -20, 40, 40);
         // clang-format off
