@@ -5,6 +5,7 @@
 
 #include "model/function.h"
 #include "model/numbertext.h"
+#include "plot/crossings.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -94,6 +95,7 @@ void GraphWidget::mousePressEvent(QMouseEvent *e)
     lastMouseX = p.x();
     lastMouseY = p.y();
     zoomBoxMoves = 0;
+    panned = false;
 }
 
 void GraphWidget::mouseMoveEvent(QMouseEvent *e)
@@ -142,6 +144,7 @@ void GraphWidget::mouseMoveEvent(QMouseEvent *e)
             xMin -= xUnitsPerPixel * d;
             xMax -= xUnitsPerPixel * d;
         }
+        panned = panned || row != lastMouseY || column != lastMouseX;
         drawGraph();
     }
     lastMouseX = column;
@@ -157,13 +160,16 @@ void GraphWidget::mouseReleaseEvent(QMouseEvent *e)
     if (zoomBoxMode) {
         zoomBoxMode = false;
         // Both corners are set only after two moves in this drag; with fewer
-        // the box is incomplete and the bounds stay as they are.
-        if (zoomBoxMoves >= 2) {
+        // the box is incomplete and the bounds stay as they are. A box dragged
+        // in any direction shows what it enclosed, the right way up.
+        const auto [x0, x1] = std::minmax(boxXMin, boxXMax);
+        const auto [y0, y1] = std::minmax(boxYMin, boxYMax);
+        if (zoomBoxMoves >= 2 && zoomable(x0, x1) && zoomable(y0, y1)) {
             showBoundsPending = true;
-            xMin = boxXMin;
-            xMax = boxXMax;
-            yMin = boxYMin;
-            yMax = boxYMax;
+            xMin = x0;
+            xMax = x1;
+            yMin = y0;
+            yMax = y1;
             drawGraph();
         }
         zoomBoxMoves = 0;
@@ -171,6 +177,11 @@ void GraphWidget::mouseReleaseEvent(QMouseEvent *e)
     }
 
     if (findingIntersection) {
+        // A drag that moved the plot writes its bounds to the fields, as any
+        // pan does. The main window redraws on them, so the finder comes after,
+        // on the bounds as they then stand, and its answer stays on top.
+        if (panned)
+            showBounds();
         findIntersectionNear(xAt(p.x()), yAt(p.y()));
         findingIntersection = false;
         return;
@@ -224,8 +235,40 @@ void GraphWidget::findIntersectionNear(float x, float y)
     // With fewer than two real candidates the second one is still the sentinel,
     // and a search against it would collapse onto the nearest curve and report
     // a point of that curve as a crossing: there is no crossing to report.
-    const bool ok = b != sentinel.get() && calcIntersection(a, b, x, y, 30.0f, 20, ix, iy);
+    const float r = 30.0f;
+    bool ok = false;
+    if (b != sentinel.get()) {
+        // The bisection finds one crossing of its interval, not always the one
+        // tapped, and none when the interval holds an even number of them
+        // (sin(x)*3 and x^2/4 near 0) or when a function of y bends back across
+        // the rows of its nested search; near a crossing its interval can also
+        // collapse onto the tap, where the curves are within a pixel without
+        // crossing. The scan sees every crossing near the tap: its nearest one
+        // is the answer unless the bisection found that same crossing (then
+        // the bisection's figures stand) or the scan finds none (curves that
+        // touch without crossing).
+        ok = calcIntersection(a, b, x, y, r, 20, ix, iy) && pixelsBetween(ix, iy, x, y) <= r / 2;
+        float sx = 0;
+        float sy = 0;
+        if (scanIntersection(a, b, x, y, r, sx, sy) && (!ok || pixelsBetween(sx, sy, ix, iy) > 1)) {
+            ix = sx;
+            iy = sy;
+            ok = true;
+        }
+    }
 
+    const QStringList texts{a->getString(), b->getString(), formatNumber(ix), formatNumber(iy)};
+    drawAnswer(ok, texts, ok ? ix : x, ok ? iy : y);
+    // A screen reader hears what the picture shows, until the next redraw.
+    const QString answer =
+        ok ? tr("Crossing of %1 and %2 at (%3, %4).").arg(texts[0], texts[1], texts[2], texts[3])
+           : tr("No crossing found near (%1, %2).").arg(formatNumber(x), formatNumber(y));
+    setAccessibleDescription(redrawDescription.isEmpty() ? answer
+                                                         : redrawDescription + ' ' + answer);
+}
+
+void GraphWidget::drawAnswer(bool found, const QStringList &texts, float x, float y)
+{
     if (image.isNull())
         return;
     QPainter p(&image);
@@ -234,34 +277,118 @@ void GraphWidget::findIntersectionNear(float x, float y)
     QFont plain = font();
     plain.setStyleStrategy(QFont::NoAntialias);
     p.setFont(plain);
-    if (ok) {
-        const int column = columnOf(ix);
-        const int row = rowOf(iy);
+    const QFontMetrics metrics(p.font());
+    const int column = columnOf(x);
+    const int row = rowOf(y);
+    if (!found) {
+        p.setPen(QPen(QColor(255, 0, 0), 0));
+        const QString error = QStringLiteral("Error.");
+        const int left = std::max(0, std::min(column, pixXMax - metrics.horizontalAdvance(error)));
+        const int baseline = std::max(metrics.ascent(), std::min(row, pixYMax - metrics.descent()));
+        p.drawText(QPoint(left, baseline), error);
+    } else {
         p.setPen(QPen(Qt::black, 0));
         // An outline rectangle of width w covers w + 1 columns: this is the
         // 5-pixel circle centred on the crossing's pixel.
         p.drawEllipse(QRect(column - 2, row - 2, 4, 4));
-        const QStringList texts{a->getString(), b->getString(),
-                                tr("(%1, %2)").arg(formatNumber(ix), formatNumber(iy))};
-        // Beside the crossing, up and to the right; near the plot's edges the
-        // three move together just far enough to stay inside (to the left, or
-        // down from the top).
-        const QFontMetrics metrics(p.font());
+        const QStringList lines{texts[0], texts[1], tr("(%1, %2)").arg(texts[2], texts[3])};
+        // Up and to the right of the crossing, baselines 25, 15 and 5 pixels
+        // above it. Where they would not fit they go to its left, or below it,
+        // rather than over the circle and the curves through it; on a plot too
+        // small for either side they are pushed in at the edge.
         int width = 0;
-        for (const QString &t : texts)
+        for (const QString &t : lines)
             width = std::max(width, metrics.horizontalAdvance(t));
-        const int left = std::max(0, std::min(column + 5, pixXMax - width));
-        const int top = std::max(0, std::min(row - 25 - metrics.ascent(),
-                                             pixYMax - 20 - metrics.ascent() - metrics.descent()));
-        const int firstBaseline = top + metrics.ascent();
+        const int height = 20 + metrics.ascent() + metrics.descent();
+        int left = column + 5 + width <= pixXMax ? column + 5 : column - 5 - width;
+        int top = row - 25 - metrics.ascent() >= 0 ? row - 25 - metrics.ascent() : row + 5;
+        left = std::max(0, std::min(left, pixXMax - width));
+        top = std::max(0, std::min(top, pixYMax - height));
         for (int i = 0; i < 3; ++i)
-            p.drawText(QPoint(left, firstBaseline + 10 * i), texts[i]);
-    } else {
-        p.setPen(QPen(QColor(255, 0, 0), 0));
-        p.drawText(QPoint(columnOf(x), rowOf(y)), QStringLiteral("Error."));
+            p.drawText(QPoint(left, top + metrics.ascent() + 10 * i), lines[i]);
     }
     p.end();
     update();
+}
+
+float GraphWidget::pixelsBetween(float px, float py, float x, float y) const
+{
+    return std::hypot((px - x) / xUnitsPerPixel, (py - y) / yUnitsPerPixel);
+}
+
+bool GraphWidget::scanIntersection(const Function *f1, const Function *f2, float x, float y,
+                                   float r, float &ix, float &iy) const
+{
+    if (!(xUnitsPerPixel > 0 && yUnitsPerPixel > 0) || !std::isfinite(xUnitsPerPixel) ||
+        !std::isfinite(yUnitsPerPixel))
+        return false;
+    const bool yOnly = !ofX(f1) && !ofX(f2);
+    // A function of x and one of y are scanned along F, the function of x:
+    // the gap at x is how far G, the function of y, lies right of F's point
+    // there, G(F(x)) - x. It changes sign wherever the curves cross, on
+    // every branch that G's curve has over the window.
+    const Function *curveF = ofX(f1) ? f1 : f2;
+    const Function *curveG = ofX(f1) ? f2 : f1;
+    const bool mixed = ofX(f1) != ofX(f2);
+
+    // One sample per pixel column (per row for two functions of y) over the
+    // window, as floats the way the plot computes positions.
+    const float unit = yOnly ? yUnitsPerPixel : xUnitsPerPixel;
+    const float centre = yOnly ? y : x;
+    const int reach = int(r);
+    std::vector<double> positions;
+    for (int k = -reach; k <= reach; ++k)
+        positions.push_back(centre + float(k) * unit);
+    if (mixed) {
+        // Where F climbs more than a row between two columns inside the
+        // window, more samples go between them, one a row (at most 64), so
+        // that a wavy G is not stepped over.
+        std::vector<double> along;
+        const float low = y - r * yUnitsPerPixel;
+        const float high = y + r * yUnitsPerPixel;
+        double previous = curveF->evaluate(positions.front());
+        for (size_t i = 0; i + 1 < positions.size(); ++i) {
+            const double next = curveF->evaluate(positions[i + 1]);
+            const double rows = std::fabs(next - previous) / yUnitsPerPixel;
+            int pieces = 1;
+            if (std::isfinite(rows) && std::max(previous, next) >= low &&
+                std::min(previous, next) <= high)
+                pieces = int(std::clamp(std::ceil(rows), 1.0, 64.0));
+            for (int j = 0; j < pieces; ++j) {
+                along.push_back(
+                    float(positions[i] + (positions[i + 1] - positions[i]) * j / pieces));
+            }
+            previous = next;
+        }
+        along.push_back(positions.back());
+        positions = std::move(along);
+    }
+    const Gap gap = [&](double t) {
+        if (mixed)
+            return curveG->evaluate(curveF->evaluate(t)) - t;
+        return f1->evaluate(t) - f2->evaluate(t);
+    };
+    // A crossing counts where the gap is within a pixel: a pole, where the
+    // gap changes sign too, is left out.
+    const float pixel = yOnly || mixed ? xUnitsPerPixel : yUnitsPerPixel;
+    float best = r / 2;
+    bool found = false;
+    for (const double t : findCrossings(gap, positions, Precision::Single)) {
+        if (!(std::fabs(gap(t)) <= pixel))
+            continue;
+        const float along = float(t);
+        const float across = narrow((mixed ? curveF : f1)->evaluate(t));
+        const float cx = yOnly ? across : along;
+        const float cy = yOnly ? along : across;
+        const float d = pixelsBetween(cx, cy, x, y);
+        if (d <= best) {
+            best = d;
+            ix = cx;
+            iy = cy;
+            found = true;
+        }
+    }
+    return found;
 }
 
 bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y, float r, int n,
@@ -304,6 +431,15 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
     // within a pixel: parallel lines make the interval collapse onto the centre
     // without either.
     if (!found.signChange && !(std::fabs(found.gm) <= pixel))
+        return false;
+    // The point reported must lie within a pixel of both curves: after a
+    // nested search that found no sign change (a function of y bending back
+    // across its rows) it can be anywhere along the function of y.
+    const auto near = [&](const Function *f) {
+        return ofX(f) ? std::fabs(narrow(f->evaluate(ix)) - iy) <= yUnitsPerPixel
+                      : std::fabs(narrow(f->evaluate(iy)) - ix) <= xUnitsPerPixel;
+    };
+    if (!near(f1) || !near(f2))
         return false;
     const float hx = r * xUnitsPerPixel * 0.5f;
     const float hy = r * yUnitsPerPixel * 0.5f;

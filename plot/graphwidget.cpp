@@ -321,6 +321,7 @@ void GraphWidget::describe()
     const QString text = tr("x from %1 to %2, y from %3 to %4; %5")
                              .arg(formatNumber(xMin), formatNumber(xMax), formatNumber(yMin),
                                   formatNumber(yMax), curves);
+    redrawDescription = text;
     if (text != accessibleDescription())
         setAccessibleDescription(text);
 }
@@ -521,17 +522,30 @@ void GraphWidget::drawCurves(QPainter &p)
         curveValues.resize(curveArguments.size());
         f->evaluateBatch(curveArguments.data(), curveValues.data(), int(curveArguments.size()));
 
+        // A sample where the function is not defined has no place of its own: it
+        // takes the pixel of the other end of its segment, so the segment (solid,
+        // as NaN lies in the band) has no length, and between two such samples
+        // nothing is drawn. Placed anywhere else it would draw a wall from the
+        // edge of the domain (sqrt(25-x^2) at x = 5) to wherever it was put.
         SegmentBatch batch(p, f->getColor());
         const double *value = curveValues.data();
-        QPoint pos = point(first, narrow(*value++));
+        const float start = narrow(*value++);
+        QPoint pos = point(first, start);
+        bool posDefined = !std::isnan(start);
         for (float s = first; s <= last; s += float(step)) {
             const float v = narrow(*value++);
-            const QPoint target = point(s, v);
-            if (inBand(previous) || inBand(v))
-                batch.solid(pos, target);
-            else if (step == 1)
-                batch.dotted(pos, target);
+            const bool defined = !std::isnan(v);
+            const QPoint target = defined ? point(s, v) : pos;
+            if (!posDefined)
+                pos = target;
+            if (defined || posDefined) {
+                if (inBand(previous) || inBand(v))
+                    batch.solid(pos, target);
+                else if (step == 1)
+                    batch.dotted(pos, target);
+            }
             pos = target;
+            posDefined = defined;
             previous = v;
         }
     }
@@ -574,13 +588,24 @@ void GraphWidget::change_zoom(int value)
         const float left = xMin - zoomOffset;
         const float right = xMax + zoomOffset;
         const float offset = (float(value) / 50.0f - 1.0f) * std::fabs(right - left) * 0.5f;
-        xMin = left + offset;
-        xMax = right - offset;
-        yMin = yMin - zoomOffset + offset;
-        yMax = yMax + zoomOffset - offset;
-        zoomOffset = offset;
+        const float x0 = left + offset;
+        const float x1 = right - offset;
+        const float y0 = yMin - zoomOffset + offset;
+        const float y1 = yMax + zoomOffset - offset;
+        if (zoomable(x0, x1) && zoomable(y0, y1)) {
+            xMin = x0;
+            xMax = x1;
+            yMin = y0;
+            yMax = y1;
+            zoomOffset = offset;
+        }
     }
     drawGraph();
+}
+
+bool GraphWidget::zoomable(float lo, float hi)
+{
+    return lo != hi && std::isfinite(lo) && std::isfinite(hi);
 }
 
 void GraphWidget::zoom_std_slot()

@@ -108,8 +108,11 @@ public:
     float xAt(float column) const;
     float yAt(float row) const;
 
-    // Intersection finder.
+    // Intersection finder: the crossing of the two curves nearest (x, y), marked
+    // on the picture and read out in the accessible description.
     void findIntersectionNear(float x, float y);
+    // The first search: a bisection over 2 r pixels around (x, y), r / 2 pixels
+    // accepted.
     bool calcIntersection(Function *f1, Function *f2, float x, float y, float r, int n, float &ix,
                           float &iy);
 
@@ -156,7 +159,22 @@ private:
     // ones, or huge ones from a zero scale factor) at a fixed distance outside;
     // NaN goes far up / left as a plot position and to 0 as a pointer position.
     static int toPixel(float position);
+    // Whether a zoom may take a pair of bounds there: a zoom to equal bounds
+    // (all of the plot one value) or to infinity could never be undone by
+    // zooming, so such a step is refused and the bounds stay.
+    static bool zoomable(float lo, float hi);
     static QPoint pointerPixel(const QPointF &position);
+
+    // The second search: every crossing of f1 and f2 within r pixels of (x, y),
+    // sampled a pixel apart and refined to floats; the one nearest (x, y), if it
+    // lies within r / 2 pixels.
+    bool scanIntersection(const Function *f1, const Function *f2, float x, float y, float r,
+                          float &ix, float &iy) const;
+    // Distance of (px, py) from (x, y) in pixels, by the last redraw's scale.
+    float pixelsBetween(float px, float py, float x, float y) const;
+    // The finder's texts: beside the crossing, or on the other side where they
+    // would not fit; "Error." at the tap, inside the plot.
+    void drawAnswer(bool found, const QStringList &texts, float x, float y);
 
     void drawCurves(QPainter &p);
     // Tells screen readers what the last redraw shows: the bounds and how many
@@ -175,6 +193,7 @@ private:
     float xUnitsPerPixel = 0;
     float yUnitsPerPixel = 0;
     bool mouseDown = false;
+    bool panned = false; // the pointer moved the plot since the press
     int lastMouseX = 0;
     int lastMouseY = 0;
     bool showBoundsPending = true;
@@ -194,6 +213,7 @@ private:
     int pixYMin = 0;
     int pixYMax = 0;
 
+    QString redrawDescription; // what describe() said of the last redraw
     QImage image;
     int redrawCount = 0;
     bool antialiased = false;

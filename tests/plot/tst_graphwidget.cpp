@@ -2,6 +2,7 @@
 
 #include "model/function.h"
 #include "model/numbertext.h"
+#include "plot/crossings.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -199,16 +200,27 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<Points>("on"); // red pixels; none anywhere when empty
         QTest::addColumn<Points>("off");
+        QTest::addColumn<QRectF>("defined"); // x, y, width, height in plot units: no red beyond
         // y = 5 maps to row 216 - 15 / (20/216) = 54.
+        const QRectF any(-20, -20, 40, 40);
         // clang-format off
-        QTest::newRow("constantOfX") << "x:5" << 4 << Points{{0, 54}, {117, 54}, {231, 54}} << Points{{117, 53}, {117, 55}};
-        QTest::newRow("diagonal") << "x:x" << 1 << Points{{116, 108}, {58, 162}} << Points{{58, 54}};
-        QTest::newRow("parabolaOfY") << "y:y^2/10" << 1 << Points{{116, 108}, {144, 54}} << Points{{105, 0}};
-        QTest::newRow("failsToCompile") << "x:2x" << 4 << Points{{0, 108}, {231, 108}} << Points{};
-        // Where a curve is not defined it runs off the top.
-        QTest::newRow("undefinedGoesUp") << "x:sqrt(x)" << 1 << Points{{115, 50}} << Points{{115, 150}};
-        QTest::newRow("hidden") << "!x:x" << 4 << Points{} << Points{};
-        QTest::newRow("emptyText") << "x:" << 4 << Points{} << Points{};
+        QTest::newRow("constantOfX") << "x:5" << 4 << Points{{0, 54}, {117, 54}, {231, 54}} << Points{{117, 53}, {117, 55}} << any;
+        QTest::newRow("diagonal") << "x:x" << 1 << Points{{116, 108}, {58, 162}} << Points{{58, 54}} << any;
+        QTest::newRow("parabolaOfY") << "y:y^2/10" << 1 << Points{{116, 108}, {144, 54}} << Points{{105, 0}} << any;
+        QTest::newRow("failsToCompile") << "x:2x" << 4 << Points{{0, 108}, {231, 108}} << Points{} << any;
+        // Where a function is not defined nothing is drawn: no wall from the edge of its domain.
+        QTest::newRow("semicircle1") << "x:sqrt(25-x^2)" << 1 << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5);
+        QTest::newRow("semicircle4") << "x:sqrt(25-x^2)" << 4 << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5);
+        QTest::newRow("arcsine1") << "x:asin(x/3)*3" << 1 << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6);
+        QTest::newRow("arcsine4") << "x:asin(x/3)*3" << 4 << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6);
+        QTest::newRow("logarithm1") << "x:ln(x)" << 1 << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31);
+        QTest::newRow("logarithm4") << "x:ln(x)" << 4 << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31);
+        QTest::newRow("rootOfX1") << "x:sqrt(x)*2" << 1 << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33);
+        QTest::newRow("rootOfX4") << "x:sqrt(x)*2" << 4 << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33);
+        QTest::newRow("rootOfY1") << "y:sqrt(y)" << 1 << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10);
+        QTest::newRow("rootOfY4") << "y:sqrt(y)" << 4 << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10);
+        QTest::newRow("hidden") << "!x:x" << 4 << Points{} << Points{} << any;
+        QTest::newRow("emptyText") << "x:" << 4 << Points{} << Points{} << any;
         // clang-format on
     }
 
@@ -218,6 +230,7 @@ private slots:
         QFETCH(int, step);
         QFETCH(Points, on);
         QFETCH(Points, off);
+        QFETCH(QRectF, defined);
         Plot plot;
         plot.setXStep(step);
         plot.setYStep(step);
@@ -230,6 +243,12 @@ private slots:
                      qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
         if (on.isEmpty())
             QCOMPARE(count(img, img.rect(), red), 0);
+        // Pixels are 20/232 and 20/216 wide: one of them counts as on the edge.
+        const QRectF edge = defined.adjusted(-0.1, -0.1, 0.1, 0.1);
+        for (int r = 0; r < 216; ++r)
+            for (int c = 0; c < 232; ++c)
+                if (img.pixel(c, r) == red && !edge.contains(plot.xAt(c), plot.yAt(r)))
+                    QFAIL(qPrintable(QString("beyond: %1,%2").arg(c).arg(r)));
     }
 
     // At step 1 the jump of tan(x) at pi/2 is dotted, at larger steps a gap.
@@ -289,6 +308,38 @@ private slots:
         }
     }
 
+    // A slider position that would make two bounds equal or not finite is refused: the plot
+    // could never zoom back from there.
+    void zoomStep_data()
+    {
+        QTest::addColumn<QString>("bounds");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<Bounds>("zoomed"); // empty: refused
+        // clang-format off
+        QTest::newRow("in") << "-10 10 -10 10" << 75 << Bounds{-5, 5, -5, 5};
+        QTest::newRow("out") << "-10 10 -10 10" << 25 << Bounds{-15, 15, -15, 15};
+        QTest::newRow("allBoundsFive") << "4.9999995 5.0000005 4.9999995 5.0000005" << 99 << Bounds{};
+        QTest::newRow("yBoundsMeet") << "-10 10 -5 5" << 75 << Bounds{};
+        QTest::newRow("toInfinity") << "-2E38 2E38 -1 1" << 10 << Bounds{};
+        // clang-format on
+    }
+
+    void zoomStep()
+    {
+        QFETCH(QString, bounds);
+        QFETCH(int, value);
+        QFETCH(Bounds, zoomed);
+        Plot plot(bounds);
+        plot.drawGraph();
+        plot.log.clear();
+        const Bounds before{plot.getXMin(), plot.getXMax(), plot.getYMin(), plot.getYMax()};
+        plot.change_zoom(value);
+        const Bounds got{plot.getXMin(), plot.getXMax(), plot.getYMin(), plot.getYMax()};
+        QCOMPARE(got, zoomed.isEmpty() ? before : zoomed);
+        QCOMPARE(plot.zoomOffset == 0, zoomed.isEmpty());
+        QCOMPARE(plot.log, QStringList());
+    }
+
     void registry()
     {
         Plot plot;
@@ -316,7 +367,7 @@ private slots:
         QTest::addColumn<bool>("armed"); // the finder armed as well
         QTest::addColumn<QPoint>("press");
         QTest::addColumn<Points>("moves"); // released on the last one
-        QTest::addColumn<int>("redraws");
+        QTest::addColumn<int>("redraws");  // armed: each write-back redraws too
         QTest::addColumn<Bounds>("bounds");
         QTest::addColumn<QString>("xMinText"); // empty: the fields are not written
         // Every moving pan ends 10 columns right and 10 rows down of where panning began.
@@ -331,10 +382,15 @@ private slots:
         QTest::newRow("panPressOnColumn0") << false << false << QPoint(0, 100) << Points{{20, 30}, {30, 40}} << 1 << panned << "-10.8621";
         QTest::newRow("panPressOnRow0") << false << false << QPoint(100, 0) << Points{{5, 5}, {15, 15}} << 1 << panned << "-10.8621";
         QTest::newRow("boxLastMoveIsSecondCorner") << true << false << corner << Points{{51, 41}, {10, 10}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
-        QTest::newRow("boxReversed") << true << false << corner << Points{{150, 140}, {51, 41}} << 1 << Bounds{x150, x51, y41, y140} << "2.93104";
-        QTest::newRow("boxZeroWidth") << true << false << corner << Points{{51, 41}, {51, 140}} << 1 << Bounds{x51, x51, y140, y41} << "-5.60345";
+        // A box dragged in any direction zooms to the box.
+        QTest::newRow("boxReversed") << true << false << corner << Points{{150, 140}, {51, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        QTest::newRow("boxUpRight") << true << false << corner << Points{{51, 140}, {150, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        // Equal bounds would trap the plot: the box is refused.
+        QTest::newRow("boxZeroWidth") << true << false << corner << Points{{51, 41}, {51, 140}} << 0 << standard << "";
         QTest::newRow("boxOneMoveKeepsBounds") << true << false << corner << Points{{51, 41}} << 0 << standard << "";
-        QTest::newRow("boxWithFinderArmed") << true << true << corner << Points{{51, 41}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        QTest::newRow("boxWithFinderArmed") << true << true << corner << Points{{51, 41}, {150, 140}} << 2 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        // The pan is written to the fields (and redrawn), then the finder answers on top.
+        QTest::newRow("panWithFinderArmed") << false << true << p << Points{{105, 105}, {110, 110}} << 3 << panned << "-10.8621";
         QTest::newRow("boxNoMoveKeepsBounds") << true << false << corner << Points{} << 0 << standard << "";
         // clang-format on
     }
@@ -353,27 +409,38 @@ private slots:
         const int before = plot.getRedrawCount();
         if (box)
             plot.zoom_box_slot();
-        if (armed)
+        if (armed) {
             plot.activateFindingIntersection();
+            // The main window redraws once on every write-back.
+            connect(&plot, &GraphWidget::panning, &plot, [&plot](bool on) {
+                if (!on)
+                    plot.drawGraph();
+            });
+        }
         plot.mouse(QEvent::MouseButtonPress, press);
         for (QPoint m : moves)
             plot.mouse(QEvent::MouseMove, m);
         QCOMPARE(plot.log, QStringList()); // the fields are not written during the drag
         plot.mouse(QEvent::MouseButtonRelease, moves.isEmpty() ? press : moves.last());
         QVERIFY(!plot.getZoomBoxMode());
-        QCOMPARE(plot.getFindingIntersection(), armed);
+        QCOMPARE(plot.getFindingIntersection(), armed && box);
         QTEST(plot.getRedrawCount() - before, "redraws");
         const Bounds got{plot.getXMin(), plot.getXMax(), plot.getYMin(), plot.getYMax()};
         for (int i = 0; i < 4; ++i)
             QCOMPARE(got[i], bounds[i]);
         QCOMPARE(plot.log.size(), xMinText.isEmpty() ? 0 : 6);
         QCOMPARE(plot.log.value(1), xMinText);
+        if (armed && !box) {
+            const QImage answered = plot.picture().copy();
+            plot.drawGraph();
+            QVERIFY(plot.picture() != answered);
+        }
 
-        // Whatever the drag was, the widget goes on working: a pick (which takes the release
-        // and leaves the fields alone, even after a move), a pan and a zoom.
+        // Whatever the drag was, the widget goes on working: a pick (which takes the tap and
+        // leaves the fields alone), a pan and a zoom.
         plot.log.clear();
         plot.activateFindingIntersection();
-        plot.drag(QPoint(120, 120), {{121, 121}}, QPoint(121, 121));
+        plot.tap(QPoint(120, 120));
         QVERIFY(!plot.getFindingIntersection());
         QCOMPARE(plot.log, QStringList());
         plot.drag(QPoint(100, 100), {{105, 105}, {90, 120}}, QPoint(90, 120));
@@ -398,6 +465,8 @@ private slots:
         QTest::newRow("mixedYFirst") << "y:2-y" << "x:x" << QPointF(0.9, 1.1) << QPointF(1, 1) << 1e-3;
         // No sign change, but the curves touch within a pixel there.
         QTest::newRow("touching") << "x:x^2" << "x:0" << QPointF(0.01, 0) << QPointF(0.01, 0.0001) << 1e-5;
+        // x = y^2/4 - 2 meets x = c twice over the nested search's rows: it ends off y = x^2/4 - 2.
+        QTest::newRow("mixedNotOnBothCurves") << "x:x^2/4-2" << "y:y^2/4-2" << QPointF(-0.0862064362, -1.48148155) << QPointF() << 0.0;
         QTest::newRow("mixedInfinity") << "x:x" << "y:1/0" << QPointF(0, 0) << QPointF() << 0.0;
         // clang-format on
     }
@@ -421,38 +490,93 @@ private slots:
                  qPrintable(QStringLiteral("%1, %2").arg(ix).arg(iy)));
     }
 
+    // The scan behind the finder, also to the last bit of a double. Undefined stretches bracket
+    // nothing; a zero on a sample is found once.
+    void crossings_data()
+    {
+        QTest::addColumn<Gap>("gap");
+        QTest::addColumn<QList<double>>("positions");
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<QList<double>>("expected");
+        const Gap square = [](double t) { return t * t - 2; };
+        const Gap log = [](double t) { return std::log(t); };
+        const Gap twice = [](double t) { return t * t - 1; };
+        const QList<double> halves{-2, -1.5, -1, -0.5, 0, 0.5, 1, 1.5, 2};
+        QTest::newRow("rootTwo") << square << halves << false << QList<double>{-M_SQRT2, M_SQRT2};
+        QTest::newRow("rootTwoFloat")
+            << square << halves << true << QList<double>{-1.41421354f, 1.41421354f};
+        QTest::newRow("acrossUndefined") << log << halves << false << QList<double>{1};
+        QTest::newRow("onSamples") << twice << halves << false << QList<double>{-1, 1};
+    }
+
+    void crossings()
+    {
+        QFETCH(Gap, gap);
+        QFETCH(QList<double>, positions);
+        QFETCH(bool, single);
+        QFETCH(QList<double>, expected);
+        const std::vector<double> got =
+            findCrossings(gap, {positions.begin(), positions.end()},
+                          single ? Precision::Single : Precision::Double);
+        QCOMPARE(int(got.size()), expected.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            // Within a unit in the last place: neighbours can have gaps of one size.
+            const double want = expected[int(i)];
+            const double ulp = single ? std::nextafter(float(want), INFINITY) - float(want)
+                                      : std::nextafter(want, INFINITY) - want;
+            QVERIFY(std::fabs(got[i] - want) <= ulp &&
+                    (!single || double(float(got[i])) == got[i]));
+        }
+    }
+
     void finder_data()
     {
         QTest::addColumn<QStringList>("functions");
         QTest::addColumn<int>("counter"); // -1: as the additions left it
         QTest::addColumn<QPoint>("tap");
         QTest::addColumn<QString>("expected"); // "circle", "Error." or "nothing"
-        // y = x + 0.3 and y = 0.7 - x cross at (0.2, 0.5): column 118, row 102, where
-        // the circle is expected.
+        QTest::addColumn<QPointF>("crossing"); // where the circle is expected
+        // y = x + 0.3 and y = 0.7 - x cross at (0.2, 0.5): column 118, row 102.
         const QString up = "x:x+0.3", down = "x:0.7-x";
         const QPoint tap(120, 104);
+        const QPointF at(0.2, 0.5), none;
+        // sin(x)*3 and x^2/4 cross at pixels (116, 108) and (145, 90): the bisection's
+        // interval holds both.
+        const QStringList close{"x:sin(x)*3", "x:x^2/4"};
         // clang-format off
-        QTest::newRow("thirdFunctionIgnored") << QStringList{"x:5", up, down} << -1 << tap << "circle";
+        QTest::newRow("thirdFunctionIgnored") << QStringList{"x:5", up, down} << -1 << tap << "circle" << at;
         // A hidden line passes nearest, through (0.32, 0.38).
-        QTest::newRow("hiddenCandidateSkipped") << QStringList{up, "!x:0.38", down} << -1 << tap << "circle";
-        QTest::newRow("hiddenPartner") << QStringList{up, "!" + down} << -1 << tap << "Error.";
-        QTest::newRow("parallelLines") << QStringList{"x:x", "x:x+1"} << -1 << tap << "Error.";
+        QTest::newRow("hiddenCandidateSkipped") << QStringList{up, "!x:0.38", down} << -1 << tap << "circle" << at;
+        QTest::newRow("hiddenPartner") << QStringList{up, "!" + down} << -1 << tap << "Error." << none;
+        QTest::newRow("parallelLines") << QStringList{"x:x", "x:x+1"} << -1 << tap << "Error." << none;
+        QTest::newRow("errorKeptInside") << QStringList{"x:x", "x:x+1"} << -1 << QPoint(229, 1) << "Error." << none;
         QTest::newRow("nanAndInfinityNeverChosen")
-            << QStringList{"x:ln(0-1)", up, "x:1/0", "y:1/0", "y:sqrt(0-1)", down} << -1 << tap << "circle";
+            << QStringList{"x:ln(0-1)", up, "x:1/0", "y:1/0", "y:sqrt(0-1)", down} << -1 << tap << "circle" << at;
         // x = 0.7 - y: the same crossing, through the nested search.
-        QTest::newRow("mixed") << QStringList{up, "y:0.7-y"} << -1 << tap << "circle";
-        QTest::newRow("crossing20PixelsAway") << QStringList{"x:x", "x:3.5-x"} << -1 << QPoint(116, 108) << "Error.";
-        QTest::newRow("oneRecordCounterTwo") << QStringList{up} << 2 << tap << "Error.";
-        QTest::newRow("counterBelowTwo") << QStringList{up, down} << 1 << tap << "nothing";
+        QTest::newRow("mixed") << QStringList{up, "y:0.7-y"} << -1 << tap << "circle" << at;
+        QTest::newRow("closeCrossingsAtZero") << close << -1 << QPoint(118, 107) << "circle" << QPointF(0, 0);
+        QTest::newRow("closeCrossingsRight") << close << -1 << QPoint(144, 91) << "circle" << QPointF(2.5625508, 1.6416667);
+        QTest::newRow("mixedLines") << QStringList{"x:x", "y:2-y"} << -1 << QPoint(129, 95) << "circle" << QPointF(1, 1);
+        // x = sin(y)*4 bends back and forth over the bisection's rows.
+        QTest::newRow("mixedWavy") << QStringList{"x:cos(x)", "y:sin(y)*4"} << -1 << QPoint(132, 103) << "circle" << QPointF(1.2479359, 0.3172805);
+        // The bisection ends within a pixel of both curves, but two pixels from their crossing.
+        QTest::newRow("mixedAtAShallowAngle") << QStringList{"x:x^2/4-2", "y:y^2/4-2"} << -1 << QPoint(101, 124) << "circle" << QPointF(-1.4641016, -1.4641016);
+        QTest::newRow("crossing20PixelsAway") << QStringList{"x:x", "x:3.5-x"} << -1 << QPoint(116, 108) << "Error." << none;
+        QTest::newRow("crossing16PixelsAskew") << QStringList{"x:x", "x:2-x"} << -1 << QPoint(116, 109) << "Error." << none;
+        QTest::newRow("oneRecordCounterTwo") << QStringList{up} << 2 << tap << "Error." << none;
+        QTest::newRow("counterBelowTwo") << QStringList{up, down} << 1 << tap << "nothing" << none;
         // clang-format on
     }
 
+    // The answer is drawn over the picture and read out after the description of the
+    // redraw, until the next redraw.
     void finder()
     {
         QFETCH(QStringList, functions);
         QFETCH(int, counter);
         QFETCH(QPoint, tap);
         QFETCH(QString, expected);
+        QFETCH(QPointF, crossing);
         Plot plot;
         for (const QString &f : functions)
             plot.add(f);
@@ -463,31 +587,51 @@ private slots:
         plot.drawGraph();
         plot.drawGraph();
         const QImage plain = plot.picture().copy();
+        const QString described = plot.accessibleDescription();
         const int redraws = plot.getRedrawCount();
 
         plot.activateFindingIntersection();
         plot.tap(tap);
         const QImage img = plot.picture().copy();
+        const QString answer = plot.accessibleDescription().mid(described.size());
         QVERIFY(!plot.getFindingIntersection());
         QCOMPARE(plot.getRedrawCount(), redraws);
         QCOMPARE(plot.log, QStringList());
         QFont font = plot.font();
         font.setStyleStrategy(QFont::NoAntialias);
+        const QFontMetrics metrics(font);
         if (expected == "circle") {
-            // A 5-pixel circle around the crossing's pixel, texts beside it, nothing red.
-            const int c = 118, r = 102;
+            // Within a pixel of the crossing: a 5-pixel circle around its pixel, texts
+            // beside it, nothing red.
+            const QRegularExpressionMatch said =
+                QRegularExpression("^ Crossing of .+ and .+ at \\((.+), (.+)\\)\\.$").match(answer);
+            QVERIFY2(said.hasMatch(), qPrintable(answer));
+            const float x = said.captured(1).toFloat(), y = said.captured(2).toFloat();
+            QVERIFY2(qAbs(x - crossing.x()) < plot.getXUnitsPerPixel() &&
+                         qAbs(y - crossing.y()) < plot.getYUnitsPerPixel(),
+                     qPrintable(answer));
+            const int c = plot.columnOf(x), r = plot.rowOf(y);
             for (QPoint p : Points{{c - 2, r}, {c + 2, r}, {c, r - 2}, {c, r + 2}})
                 QCOMPARE(img.pixel(p), black);
             QVERIFY(img.pixel(c - 3, r) != black && img.pixel(c + 3, r) != black);
             QCOMPARE(count(img, img.rect(), red), 0);
-            QVERIFY(count(img, QRect(c + 5, r - 40, 100, 40), black) > 10);
+            QVERIFY(count(img, QRect(c - 105, r - 40, 210, 40), black) > 10);
+        } else if (expected == "nothing") {
+            QCOMPARE(img, plain);
+            QCOMPARE(answer, QString());
         } else {
-            QCOMPARE(img,
-                     expected == "nothing" ? plain : withTexts(plain, font, red, tap, {expected}));
+            // In red at the tap, inside the plot.
+            const QPoint at(qMin(tap.x(), 232 - metrics.horizontalAdvance(expected)),
+                            qMax(tap.y(), metrics.ascent()));
+            QCOMPARE(img, withTexts(plain, font, red, at, {expected}));
+            QCOMPARE(answer,
+                     QString(" No crossing found near (%1, %2).")
+                         .arg(formatNumber(plot.xAt(tap.x())), formatNumber(plot.yAt(tap.y()))));
         }
         // The overlay lasts until the next redraw.
         plot.drawGraph();
         QCOMPARE(plot.picture(), plain);
+        QCOMPARE(plot.accessibleDescription(), described);
     }
 
     void finderOverlayTexts_data()
@@ -505,8 +649,9 @@ private slots:
     }
 
     // The texts of the two functions and the coordinates, left-aligned 5 pixels
-    // right of the crossing with baselines 25, 15 and 5 pixels above it; near the
-    // edges moved left and down just far enough to be seen whole.
+    // right of the crossing with baselines 25, 15 and 5 pixels above it; where they
+    // would not fit, on the other side of the crossing: ending 5 pixels left of it, or
+    // starting 5 pixels below it.
     void finderOverlayTexts()
     {
         QFETCH(QStringList, functions);
@@ -528,8 +673,10 @@ private slots:
         int width = 0;
         for (const QString &t : texts)
             width = qMax(width, metrics.horizontalAdvance(t));
-        const QPoint first(qMin(crossing.x() + 5, 232 - width),
-                           qMax(crossing.y() - 25, metrics.ascent()));
+        const int above = crossing.y() - 25;
+        const QPoint first(crossing.x() + 5 + width <= 232 ? crossing.x() + 5
+                                                           : crossing.x() - 5 - width,
+                           above >= metrics.ascent() ? above : crossing.y() + 5 + metrics.ascent());
         QImage expected = withTexts(plain, font, black, first, texts);
         // Only the texts are compared here: the circle is the finder test's.
         for (int y = crossing.y() - 3; y <= crossing.y() + 3; ++y)
