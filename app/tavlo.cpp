@@ -26,7 +26,7 @@ void showCurrentRowColour(QComboBox *box)
     QPalette colours;
     const QVariant colour = box->currentData(Qt::ForegroundRole);
     if (colour.isValid())
-        colours.setColor(QPalette::Text, colour.value<QColor>());
+        colours.setColor(QPalette::ButtonText, colour.value<QColor>());
     box->setPalette(colours);
 }
 
