@@ -131,10 +131,11 @@ private slots:
         ok("foldThroughCall", "2*pi()+1", "44 00", "7.283185307179586");
         ok("lnZeroFolds", "ln(0)", "44 00", "-inf");
         ok("sqrtNegativeFolds", "sqrt(-1)", "44 00", "-nan");
-        // Folding two NaNs, + and * pass on the left one (0/0 is -nan here);
-        // bound texts show its sign.
-        ok("sumOfNansKeepsLeft", "(0/0)+(-(0/0))", "44 00", "-nan");
-        ok("productOfNansKeepsLeft", "(-(0/0))*(0/0)", "44 00", "nan");
+        // Of two NaNs, - and / pass on the left one in every build (0/0 is -nan
+        // here); which one + and * pass on depends on how the C++ compiler
+        // ordered their operands, so no row pins it.
+        ok("differenceOfNansKeepsLeft", "(0/0)-(-(0/0))", "44 00", "-nan");
+        ok("quotientOfNansKeepsLeft", "(-(0/0))/(0/0)", "44 00", "nan");
         ok("varyingCallNotFolded", "rnd()*2", "46 0c 44 00 2a", "2");
         ok("callKeptConstantFolded", "sin(x)+2*3", "56 78 46 02 44 00 2b", "6");
         ok("nestedCallArgument", "atan2(sin(x),1)", "56 78 46 02 44 00 46 08", "1");
