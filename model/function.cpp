@@ -217,7 +217,7 @@ QString Function::renumberReferences(const QString &text, int ownId, const QHash
         const Reference r = readReference(s);
         qsizetype length = r.length;
         const auto found = newIds.constFind(r.n);
-        if (r.number && found != newIds.constEnd()) {
+        if (r.number && found != newIds.constEnd() && *found != r.n) {
             const QString number = QString::number(*found);
             s.replace(2, r.textEnd - 2, number);
             length += number.size() - (r.textEnd - 2);

@@ -58,8 +58,8 @@ public:
     bool refersTo(int otherId) const;
     // The text of function ownId with every reference f(n) whose n is a key of
     // newIds written as f(newIds[n]), found as preparation finds references; a
-    // reference whose text is not a number is left as it stands. "f(0)+f(1)" with
-    // {0: 3, 1: 4} gives "f(3)+f(4)".
+    // reference whose text is not a number, or whose number stays, is left as it
+    // stands. "f(0)+f(1)" with {0: 3, 1: 4} gives "f(3)+f(4)".
     static QString renumberReferences(const QString &text, int ownId,
                                       const QHash<int, int> &newIds);
 
