@@ -17,6 +17,21 @@
 
 int Tavlo::trys = 0;
 
+namespace {
+
+// The closed selector shows its current row in the row's colour: red for a
+// function whose text does not compile.
+void showCurrentRowColour(QComboBox *box)
+{
+    QPalette colours;
+    const QVariant colour = box->currentData(Qt::ForegroundRole);
+    if (colour.isValid())
+        colours.setColor(QPalette::ButtonText, colour.value<QColor>());
+    box->setPalette(colours);
+}
+
+} // namespace
+
 Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     : TavloBase(parent, name, flags)
 {
@@ -41,12 +56,14 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(xMaxText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
     connect(yMinText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
     connect(yMaxText, &QLineEdit::textChanged, this, &Tavlo::tryDrawGraph);
-    // A bound written back shows its beginning, minus sign included, however
-    // little of it fits ("-0.00399999" would otherwise show as "00399999").
+    // A bound written back shows its beginning, minus sign included, should it
+    // not fit ("-0.00399999" would otherwise show as "00399999"); a field being
+    // typed in keeps the cursor at the end.
     const auto showBound = [](QLineEdit *field) {
         return [field](const QString &text) {
             field->setText(text);
-            field->setCursorPosition(0);
+            if (!field->hasFocus())
+                field->setCursorPosition(0);
         };
     };
     connect(graph, &GraphWidget::x_min_changed, xMinText, showBound(xMinText));
@@ -58,6 +75,10 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(zoomSlider, &QSlider::sliderReleased, this, &Tavlo::resetZoomSlider);
     connect(fCheckBox, &QCheckBox::clicked, this, &Tavlo::toggle_func);
     connect(fColorButton, &QPushButton::clicked, this, &Tavlo::change_color_active);
+    // A bound that cannot be read is 0; the field says why.
+    for (QLineEdit *field : boundFields())
+        connect(field, &QLineEdit::textChanged, this,
+                [field](const QString &text) { showTextProblem(field, valueTextMessage(text)); });
 
     shownFunction = -1;
     panning = false;
@@ -79,9 +100,12 @@ void Tavlo::fBoxMake()
             const QString problem = compileProblem(*f);
             functionBox->setItemData(index, problem, Qt::ToolTipRole);
             functionBox->setItemData(index, problem, Qt::AccessibleDescriptionRole);
+            if (!problem.isEmpty())
+                functionBox->setItemData(index, QColor(Qt::red), Qt::ForegroundRole);
         }
         f->setFBoxIndex(index);
     }
+    showCurrentRowColour(functionBox);
 }
 
 void Tavlo::setPanning(bool on)
@@ -138,6 +162,7 @@ void Tavlo::functionChange(int index)
         index >= 0 && index < functionBox->count() ? graph->findFunctionFBoxIndex(index) : -1;
     if (id != -1) {
         functionBox->setCurrentIndex(index);
+        showCurrentRowColour(functionBox);
         showSwatchColor(fColorButton, graph->getFunctionColor(id));
         fCheckBox->setChecked(graph->getFunctionEnabled(id));
         shownFunction = id;

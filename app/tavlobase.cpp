@@ -1,5 +1,6 @@
 #include "app/tavlobase.h"
 
+#include "dialogs/editdialog.h"
 #include "dialogs/formhelpers.h"
 
 #include <QCheckBox>
@@ -12,6 +13,13 @@
 #include <QPushButton>
 #include <QSlider>
 
+namespace {
+
+// The bound fields' font size; a long number shows in a smaller one.
+constexpr int kBoundFieldSize = 10;
+
+} // namespace
+
 TavloBase::TavloBase(QWidget *parent, const char *name, Qt::WindowFlags fl)
     : QWidget(parent, fl)
 {
@@ -22,10 +30,10 @@ TavloBase::TavloBase(QWidget *parent, const char *name, Qt::WindowFlags fl)
     // Labels are in "adobe-times", the two small buttons in "helvetica", the
     // other texts in "adobe-helvetica"; all at 10 points.
     yMinText = makeWidget<QLineEdit>(this, "yMinText", 124, 250, 48, 14);
-    fonts.add(yMinText, "adobe-helvetica", 10);
+    fonts.add(yMinText, "adobe-helvetica", kBoundFieldSize);
 
     yMaxText = makeWidget<QLineEdit>(this, "yMaxText", 176, 250, 48, 14);
-    fonts.add(yMaxText, "adobe-helvetica", 10);
+    fonts.add(yMaxText, "adobe-helvetica", kBoundFieldSize);
 
     TextLabel1_2_3 = makeWidget<QLabel>(this, "TextLabel1_2_3", 186, 240, 26, 10);
     fonts.add(TextLabel1_2_3, "adobe-times", 10);
@@ -44,7 +52,7 @@ TavloBase::TavloBase(QWidget *parent, const char *name, Qt::WindowFlags fl)
     TextLabel1->setText(tr("x-min"));
 
     xMinText = makeWidget<QLineEdit>(this, "xMinText", 12, 250, 48, 14);
-    fonts.add(xMinText, "adobe-helvetica", 10);
+    fonts.add(xMinText, "adobe-helvetica", kBoundFieldSize);
 
     optionsButton = makeWidget<QPushButton>(this, "optionsButton", 160, 267, 60, 18);
     fonts.add(optionsButton, "adobe-helvetica", 10);
@@ -55,7 +63,7 @@ TavloBase::TavloBase(QWidget *parent, const char *name, Qt::WindowFlags fl)
     TextLabel2->setText(tr("Zoom"));
 
     xMaxText = makeWidget<QLineEdit>(this, "xMaxText", 64, 250, 48, 14);
-    fonts.add(xMaxText, "adobe-helvetica", 10);
+    fonts.add(xMaxText, "adobe-helvetica", kBoundFieldSize);
 
     fCheckBox = makeWidget<QCheckBox>(this, "fCheckBox", 39, 224, 16, 16);
     fCheckBox->setChecked(true);
@@ -104,6 +112,15 @@ TavloBase::TavloBase(QWidget *parent, const char *name, Qt::WindowFlags fl)
     functionBox->setAccessibleName(tr("Function"));
     functionBox->view()->setAccessibleName(tr("Functions"));
     zoomSlider->setAccessibleName(tr("Zoom"));
+
+    for (QLineEdit *field : boundFields())
+        connect(field, &QLineEdit::textChanged, this,
+                [field] { fitTextFont(field, kBoundFieldSize); });
+}
+
+QList<QLineEdit *> TavloBase::boundFields() const
+{
+    return {xMinText, xMaxText, yMinText, yMaxText};
 }
 
 TavloBase::~TavloBase() = default;
@@ -111,7 +128,10 @@ TavloBase::~TavloBase() = default;
 bool TavloBase::event(QEvent *e)
 {
     const bool result = QWidget::event(e);
-    if (e->type() == QEvent::ApplicationFontChange)
+    if (e->type() == QEvent::ApplicationFontChange) {
         fonts.apply();
+        for (QLineEdit *field : boundFields())
+            fitTextFont(field, kBoundFieldSize);
+    }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "dialogs/formhelpers.h"
 
+#include <QList>
 #include <QWidget>
 
 class QCheckBox;
@@ -43,6 +44,9 @@ public:
     QComboBox *functionBox;
     QSlider *zoomSlider;
     QFrame *graphframe;
+
+    // x-min, x-max, y-min, y-max.
+    QList<QLineEdit *> boundFields() const;
 
 protected:
     // Re-applies the form's fonts when the application font changes.

@@ -1,6 +1,7 @@
 #include "dialogs/optionsdialog.h"
 
 #include "model/compilemessage.h"
+#include "dialogs/editdialog.h"
 #include "dialogs/filedialog.h"
 #include "dialogs/formhelpers.h"
 #include "model/functionset.h"
@@ -37,6 +38,16 @@ OptionsDialog::OptionsDialog(QWidget *parent, const char *name, bool modal, Grap
     // Six significant digits, shortest form: 1 -> "1", 0.25 -> "0.25".
     gridXText->setText(formatNumber(graph->getGridX()));
     gridYText->setText(formatNumber(graph->getGridY()));
+    // A spacing that cannot be read is 0, and the field says why; a long
+    // number shows whole in a smaller font.
+    for (QLineEdit *field : {gridXText, gridYText}) {
+        const auto show = [field, size = field->font().pointSizeF()] {
+            showTextProblem(field, valueTextMessage(field->text()));
+            fitTextFont(field, size);
+        };
+        show();
+        connect(field, &QLineEdit::textChanged, this, show);
+    }
     buildList();
 
     connect(functionList, &QTreeWidget::currentItemChanged, this,
@@ -73,6 +84,8 @@ void OptionsDialog::addFunction(Function *f)
     for (int column = 0; column < texts.size(); ++column) {
         row->setToolTip(column, problem);
         row->setData(column, Qt::AccessibleDescriptionRole, problem);
+        if (!problem.isEmpty())
+            row->setForeground(column, QColor(Qt::red));
     }
     functionList->addTopLevelItem(row);
 }

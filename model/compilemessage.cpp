@@ -1,6 +1,7 @@
 #include "model/compilemessage.h"
 
 #include "model/function.h"
+#include "model/numbertext.h"
 
 #include <QCoreApplication>
 
@@ -23,7 +24,8 @@ QString compileMessage(const QString &text, char indepVariable, int id, Function
     // (rewrites, references to other functions) and compiles it.
     const char *message = nullptr;
     {
-        Function probe(id, text, indepVariable, QColor(), listHead);
+        Function probe(id, QString(), indepVariable, QColor(), listHead);
+        probe.setStringQuietly(text);
         if (probe.getFormula().code)
             return QString();
         message = fget_error(); // a constant text of the engine; read before the
@@ -43,8 +45,19 @@ QString compileMessage(const QString &text, char indepVariable, int id, Function
     const bool samePlace = !f.code && typedMessage && std::strcmp(typedMessage, message) == 0 &&
                            position >= 0 && position <= typed.size();
     destrf(f);
-    const QString what = QString::fromLatin1(message).trimmed();
-    return samePlace ? tr("%1 at character %2").arg(what).arg(position + 1) : what;
+    return messageAt(QString::fromLatin1(message), samePlace ? position : -1);
+}
+
+QString messageAt(const QString &message, int position)
+{
+    const QString what = message.trimmed();
+    return position >= 0 ? tr("%1 at character %2").arg(what).arg(position + 1) : what;
+}
+
+QString valueTextMessage(const QString &text)
+{
+    const TextValue read = readValueText(text);
+    return read.ok ? QString() : messageAt(read.message, read.position);
 }
 
 QString compileProblem(Function &f)
@@ -52,7 +65,7 @@ QString compileProblem(Function &f)
     if (f.getString().isEmpty() || f.getFormula().code)
         return QString();
     QString message = compileMessage(f.getString(), f.getIndepVariable(), f.getId(), &f);
-    if (message.isEmpty()) // compiles now: a function it refers to has changed since
+    if (message.isEmpty()) // compiles now: changed behind the registry's back
         message = tr("does not compile");
     return tr("Function %1: %2 = %3\n%4")
         .arg(f.getId())

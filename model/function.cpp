@@ -114,6 +114,48 @@ bool numberChar(QChar c)
     return c.isSpace() || c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-');
 }
 
+bool referenceAhead(const ScanText &s)
+{
+    return s.at(0) == QLatin1Char('f') && s.at(1) == QLatin1Char('(');
+}
+
+// A reference "f(n)" at the scan position, as preparation reads it.
+struct Reference
+{
+    qsizetype length;  // from the 'f' through its ')', or to the end when unclosed
+    qsizetype textEnd; // where its number ends (places ahead), when it is one
+    int n;             // 0 when its text is not a number
+    bool number;       // whether its text reads as a number
+    QString shown;     // its text as the debug line writes it
+};
+
+Reference readReference(const ScanText &s)
+{
+    const qsizetype close = s.nextClose();
+    const qsizetype refEnd = close < 0 ? s.remaining() : close;
+    // The reference text as toInt and the debug line read it: up to a NUL.
+    qsizetype k = 2;
+    while (k < refEnd && s.at(k) != QChar() && numberChar(s.at(k)))
+        ++k;
+    const bool numeric = k == refEnd || s.at(k) == QChar();
+    Reference r{close < 0 ? s.remaining() : close + 1, k, 0, false, QString()};
+    r.shown = s.mid(2, numeric ? k : std::min(refEnd, 2 + kMaxShownReference));
+    if (numeric)
+        r.n = r.shown.toInt(&r.number);
+    if (!r.number)
+        r.n = 0;
+    if (!numeric && refEnd - 2 > kMaxShownReference && !r.shown.contains(QChar()))
+        r.shown += QStringLiteral("...");
+    return r;
+}
+
+// Where the scan of a text ends: at a NUL or at a character outside Latin-1.
+bool scanEnds(const ScanText &s)
+{
+    const char16_t ch = s.at(0).unicode();
+    return ch == 0 || ch > 0xFF;
+}
+
 } // namespace
 
 Function::Function(int newId, QString text, char var, QColor c, Function *head)
@@ -138,7 +180,13 @@ Function::~Function()
 void Function::setString(QString text)
 {
     string = std::move(text);
-    parse();
+    prepare(true);
+}
+
+void Function::setStringQuietly(QString text)
+{
+    string = std::move(text);
+    prepare(false);
 }
 
 QString Function::getOtherString(int otherId) const
@@ -151,6 +199,36 @@ QString Function::getOtherString(int otherId) const
             return f->string;
     }
     return QStringLiteral("Err");
+}
+
+bool Function::refersTo(int otherId) const
+{
+    return std::binary_search(references.begin(), references.end(), otherId);
+}
+
+QString Function::renumberReferences(const QString &text, int ownId, const QHash<int, int> &newIds)
+{
+    ScanText s(text);
+    while (s.remaining() > 0 && !scanEnds(s)) {
+        if (!referenceAhead(s)) {
+            s.advance();
+            continue;
+        }
+        const Reference r = readReference(s);
+        qsizetype length = r.length;
+        const auto found = newIds.constFind(r.n);
+        if (r.number && found != newIds.constEnd() && *found != r.n) {
+            const QString number = QString::number(*found);
+            s.replace(2, r.textEnd - 2, number);
+            length += number.size() - (r.textEnd - 2);
+        }
+        // Preparation replaces the whole reference by the other text, so what
+        // looks like a reference inside it ("f(f(1))") is none; only a reference
+        // to the function itself stays, and is scanned on.
+        for (qsizetype k = r.n == ownId ? 1 : length; k > 0; --k)
+            s.advance();
+    }
+    return s.text();
 }
 
 QString Function::stringInsert(QString &text, const char *insert, int pos, int len)
@@ -169,6 +247,11 @@ QString Function::stringInsert(QString &text, const char *insert, int pos, int l
 // linear in the length of the text produced (references stop expanding at a
 // million characters).
 void Function::parse()
+{
+    prepare(true);
+}
+
+void Function::prepare(bool debugLines)
 {
     const QString typed = string;
     ScanText s(string);
@@ -189,10 +272,9 @@ void Function::parse()
     // while this one is prepared.
     std::unordered_map<int, QString> blocks;
 
-    for (; s.remaining() > 0; s.advance()) {
-        const char16_t ch = s.at(0).unicode();
-        if (ch == 0 || ch > 0xFF)
-            break;
+    std::unordered_set<int> met; // every reference, expanded or not
+
+    for (; s.remaining() > 0 && !scanEnds(s); s.advance()) {
         while (!open.empty() && s.remaining() <= open.back().after) {
             openIds.erase(open.back().id);
             open.pop_back();
@@ -206,26 +288,17 @@ void Function::parse()
             s.at(2) != QLatin1Char('('))
             s.replace(2, 0, QStringLiteral("()"));
 
-        if (s.at(0) == QLatin1Char('f') && s.at(1) == QLatin1Char('(')) {
-            const qsizetype close = s.nextClose();
-            const qsizetype refEnd = close < 0 ? s.remaining() : close;
-            // The reference text as toInt and the debug line read it: up to a NUL.
-            qsizetype k = 2;
-            while (k < refEnd && s.at(k) != QChar() && numberChar(s.at(k)))
-                ++k;
-            const bool numeric = k == refEnd || s.at(k) == QChar();
-            QString ref = s.mid(2, numeric ? k : std::min(refEnd, 2 + kMaxShownReference));
-            bool ok = false;
-            int n = numeric ? ref.toInt(&ok) : 0;
-            if (!ok)
-                n = 0;
-            if (!numeric && refEnd - 2 > kMaxShownReference && !ref.contains(QChar()))
-                ref += QStringLiteral("...");
-            qDebug("insFuncString: %s", qPrintable(ref));
-            qDebug("insFuncNumber: %d", n);
+        if (referenceAhead(s)) {
+            const Reference ref = readReference(s);
+            const int n = ref.n;
+            if (debugLines) {
+                qDebug("insFuncString: %s", qPrintable(ref.shown));
+                qDebug("insFuncNumber: %d", n);
+            }
+            met.insert(n);
 
             if (n != id && openIds.count(n) == 0) {
-                const qsizetype len = close < 0 ? s.remaining() : close + 1;
+                const qsizetype len = ref.length;
                 auto found = blocks.find(n);
                 if (found == blocks.end()) {
                     // Spliced as a C string, so a NUL in the other text ends it;
@@ -246,6 +319,8 @@ void Function::parse()
         }
     }
 
+    references.assign(met.begin(), met.end());
+    std::sort(references.begin(), references.end());
     string = s.text();
     makeFormula();
     string = typed;

@@ -3,7 +3,10 @@
 #include "formula/formula.h"
 
 #include <QColor>
+#include <QHash>
 #include <QString>
+
+#include <vector>
 
 class QDataStream;
 
@@ -24,6 +27,9 @@ public:
     void setEquality(int kind) { equality = kind; }
     int getEquality() const { return equality; }
     void setString(QString text);
+    // As setString, for a trial preparation (the compile-message check runs one
+    // on every keystroke): it writes no debug lines.
+    void setStringQuietly(QString text);
     QString getString() const { return string; }
     void setColor(QColor c) { color = c; }
     QColor getColor() const { return color; }
@@ -46,6 +52,16 @@ public:
 
     // Text as typed of the record with this id in the same list, or "Err".
     QString getOtherString(int otherId) const;
+    // Whether the last preparation met a reference to this id, directly or in
+    // the text of another function it expanded: then a change of that function's
+    // text or existence changes what this one compiles to.
+    bool refersTo(int otherId) const;
+    // The text of function ownId with every reference f(n) whose n is a key of
+    // newIds written as f(newIds[n]), found as preparation finds references; a
+    // reference whose text is not a number, or whose number stays, is left as it
+    // stands. "f(0)+f(1)" with {0: 3, 1: 4} gives "f(3)+f(4)".
+    static QString renumberReferences(const QString &text, int ownId,
+                                      const QHash<int, int> &newIds);
 
     void parse();
     void makeFormula();
@@ -56,6 +72,8 @@ public:
     static QString stringInsert(QString &text, const char *insert, int pos, int len);
 
 private:
+    void prepare(bool debugLines);
+
     int id = 0;
     int fBoxIndex = -1;
     int equality = 1;
@@ -67,6 +85,7 @@ private:
     Function *nextFunction = nullptr;
     Function *prevFunction = nullptr;
     Function *listHead = nullptr;
+    std::vector<int> references; // ids met by the last preparation, sorted
 };
 
 // Writes id, equality, text, colour (one 32-bit 0xAARRGGBB word), enabled and

@@ -4,11 +4,13 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cfloat>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <locale.h>
+#include <vector>
 
 QString formatNumber(double value, int digits)
 {
@@ -40,6 +42,22 @@ TextValue readValueText(const QString &text)
     if (text.isEmpty())
         return result;
     QByteArray source = text.toLatin1();
+    // A bare pi reads as pi(), as in function texts ("-2*pi" is -2 pi). Where
+    // the engine stops is counted in the text as typed: `typedAt` maps back.
+    std::vector<int> inserted; // where in `source` each "()" was put
+    for (qsizetype i = 0; i + 1 < source.size(); ++i) {
+        if (source[i] == 'p' && source[i + 1] == 'i' &&
+            (i + 2 == source.size() || source[i + 2] != '(')) {
+            source.insert(i + 2, "()");
+            inserted.push_back(int(i + 2));
+        }
+    }
+    auto typedAt = [&inserted](int position) {
+        int shift = 0;
+        for (int at : inserted)
+            shift += position >= at ? std::min(position - at, 2) : 0;
+        return position - shift;
+    };
     // The exponent of a number may be written with a small e, as the C library
     // writes it ("7.99997e-05", "1e+06"); the engine takes only E. Elsewhere an
     // e stays the letter it is.
@@ -69,7 +87,7 @@ TextValue readValueText(const QString &text)
         const char *message = fget_error();
         result.ok = false;
         result.message = QString::fromLatin1(message ? message : "does not compile").trimmed();
-        result.position = error >= 0 && error <= source.size() ? error : -1;
+        result.position = error >= 0 && error <= source.size() ? typedAt(error) : -1;
     }
     result.value = narrow(fval(f, "x", 1.0));
     destrf(f);

@@ -18,9 +18,9 @@ struct TextValue
     float value = 0;   // 0 when the text is empty or does not compile
     bool ok = true;    // false when the text does not compile
     QString message;   // the engine's message when it does not compile
-    int position = -1; // where in the text the engine stopped (from 0), -1 if unknown
+    int position = -1; // where in the text as typed the engine stopped (from 0), -1 if unknown
 };
 
-// Reads a bound or grid text as the fields and tavlo-render take it. Reads
-// back every text formatNumber writes.
+// Reads a bound or grid text as the fields and tavlo-render take it: a bare pi
+// is pi() as in function texts. Reads back every text formatNumber writes.
 TextValue readValueText(const QString &text);

@@ -3,6 +3,7 @@
 #include "model/function.h"
 #include "model/numbertext.h"
 
+#include <QHash>
 #include <QLine>
 #include <QPaintEngine>
 #include <QPainter>
@@ -667,22 +668,48 @@ Function *GraphWidget::addFunction(int id, QString text, char var, QColor color)
         activeFunction->setNextFunction(f);
         f->setPrevFunction(activeFunction);
     }
-    activeFunction = f;
     ++numberOfFunctions;
+    // A function that refers to this id found none, or another one, so far.
+    prepareDependants(id, f);
+    activeFunction = f;
     emit functionAdded(f);
     return f;
 }
 
-void GraphWidget::addFunctionSet(const QList<FunctionRecord> &records)
+QList<Function *> GraphWidget::addFunctionSet(const QList<FunctionRecord> &records)
 {
+    // Fresh ids from the counter, past any the user has given a function, so
+    // that no lookup by a new id finds an older function.
+    auto taken = [this](int id) {
+        for (Function *f = functions; f; f = f->getNextFunction()) {
+            if (f->getId() == id)
+                return true;
+        }
+        return false;
+    };
+    QList<int> ids;
+    QHash<int, int> newIds; // saved id -> new id; the first record of an id wins, as in lookups
     for (const FunctionRecord &record : records) {
-        // The new record itself gets the flags: a lookup by the new id could
-        // find an older function the user had given that id.
-        Function *f = addFunction(getNumberOfFunctions(), record.text, record.indepVariable,
-                                  QColor(record.color));
+        int id = ids.isEmpty() ? getNumberOfFunctions() : ids.last() + 1;
+        while (taken(id))
+            ++id;
+        ids.append(id);
+        newIds.insert(record.id, id); // keeps the first
+    }
+    // The texts refer to the loaded copies by their new ids, so the set draws
+    // what it drew when it was saved whatever this session holds.
+    QList<Function *> added;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const FunctionRecord &record = records[i];
+        setNumberOfFunctions(ids[i]);
+        Function *f =
+            addFunction(ids[i], Function::renumberReferences(record.text, record.id, newIds),
+                        record.indepVariable, QColor(record.color));
         f->setEnabled(record.enabled);
         f->setEquality(record.equality);
+        added.append(f);
     }
+    return added;
 }
 
 bool GraphWidget::setActiveFunction(int id)
@@ -722,6 +749,7 @@ void GraphWidget::deleteFunctionFBoxIndex(int index)
     functions = unlinkRecord(functions, f);
     if (!functions)
         setNumberOfFunctions(0);
+    prepareDependants(f->getId(), f);
     emit functionRemoved(f->getId());
     activeFunction = nullptr;
     delete f;
@@ -739,6 +767,7 @@ void GraphWidget::removeFunction(Function *f)
             functions = unlinkRecord(functions, f);
             if (!functions)
                 setNumberOfFunctions(0);
+            prepareDependants(f->getId(), f);
             break;
         }
     }
@@ -749,8 +778,26 @@ void GraphWidget::removeFunction(Function *f)
 
 void GraphWidget::setActiveFunctionString(const QString &text)
 {
-    if (activeFunction)
-        activeFunction->setString(text);
+    if (!activeFunction)
+        return;
+    activeFunction->setString(text);
+    prepareDependants(activeFunction->getId(), activeFunction);
+}
+
+void GraphWidget::prepareDependants(int id, const Function *changed)
+{
+    std::vector<Function *> dependants;
+    for (Function *f = functions; f; f = f->getNextFunction()) {
+        if (f != changed && f->refersTo(id))
+            dependants.push_back(f);
+    }
+    std::stable_sort(dependants.begin(), dependants.end(),
+                     [](const Function *a, const Function *b) { return a->getId() < b->getId(); });
+    // The engine's message stays that of the changed function's own compilation.
+    const char *message = fget_error();
+    for (Function *f : dependants)
+        f->parse();
+    fset_error(message);
 }
 
 // The per-id accessors act on the record with that id, or on the last record
@@ -765,8 +812,7 @@ QString GraphWidget::getFunctionString(int id)
 void GraphWidget::setFunctionString(int id, QString text)
 {
     setActiveFunction(id);
-    if (activeFunction)
-        activeFunction->setString(std::move(text));
+    setActiveFunctionString(text);
 }
 
 QColor GraphWidget::getFunctionColor(int id)

@@ -55,9 +55,10 @@ public:
 
     // Registry (functions by id and by selector index).
     Function *addFunction(int id, QString text, char var, QColor color);
-    // Appends the functions of a set file with fresh ids (the counter), keeping
-    // each record's enabled flag and equality.
-    void addFunctionSet(const QList<FunctionRecord> &records);
+    // Appends the functions of a set file with fresh ids (the counter, past ids
+    // in use), keeping each record's enabled flag and equality, and returns them.
+    // Their references to each other follow them to the new ids.
+    QList<Function *> addFunctionSet(const QList<FunctionRecord> &records);
     bool setActiveFunction(int id);
     Function *getActiveFunction() const { return activeFunction; }
     Function *getFunctions() const { return functions; }
@@ -146,6 +147,12 @@ signals:
     void functionRemoved(Function *f);
     void functionRemoved(int id);
     void panning(bool on);
+
+private:
+    // Whenever a function's text or existence changes, every function whose text
+    // refers to its id, directly or through others, is prepared again (in id
+    // order), so that each curve is that of the texts shown.
+    void prepareDependants(int id, const Function *changed);
 
 protected:
     void mousePressEvent(QMouseEvent *e) override;

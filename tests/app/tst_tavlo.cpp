@@ -142,6 +142,10 @@ private slots:
             QCOMPARE(w->functionBox->itemData(1, role).toString(),
                      QStringLiteral("Function 1: Y = 2x\nsyntax error at character 1"));
         QCOMPARE(w->functionBox->itemData(0, Qt::ToolTipRole).toString(), QString());
+        // Shown, it is red in the closed selector too.
+        QVERIFY(countPixels(w->functionBox->grab().toImage(), red) > 0);
+        QMetaObject::invokeMethod(w.get(), "functionChange", Q_ARG(int, 0));
+        QCOMPARE(countPixels(w->functionBox->grab().toImage(), red), 0);
     }
 
     // Del. removes the shown function and shows the first; the last one gone,
@@ -251,8 +255,36 @@ private slots:
         QCOMPARE(Tavlo::getTrys(), 0);
     }
 
+    // A bound that cannot be read is 0, and its field turns red and says why.
+    void boundFieldSaysWhy_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message"); // empty: it reads
+        // clang-format off
+        QTest::newRow("reads") << "-2*pi" << "";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("cannotRead") << "2x" << "syntax error at character 1";
+        // Counted in the text as typed, past a pi read as pi().
+        QTest::newRow("afterPi") << "pi*2x" << "syntax error at character 4";
+        // clang-format on
+    }
+
+    void boundFieldSaysWhy()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        w->xMinText->setText(QStringLiteral("1/"));
+        w->xMinText->setText(text);
+        QCOMPARE(w->xMinText->toolTip(), message);
+        QCOMPARE(w->xMinText->accessibleDescription(), message);
+        QCOMPARE(w->xMinText->palette().color(QPalette::Text) == Qt::red, !message.isEmpty());
+        if (!message.isEmpty())
+            QCOMPARE(graph->getXMin(), 0.0f);
+    }
+
     // Three drags to the slider's end, each position redrawn at once; on release
     // the bounds are written back to the fields and the slider springs back.
+    // Each shows whole, from its beginning unless it is being typed in.
     void zoomSliderSpringsBack_data()
     {
         QTest::addColumn<QString>("start");  // bounds of both axes
@@ -276,6 +308,9 @@ private slots:
         const QList<QLineEdit *> fields{w->xMinText, w->xMaxText, w->yMinText, w->yMaxText};
         for (int i = 0; i < 4; ++i)
             fields[i]->setText(start.section(' ', i % 2, i % 2));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->xMaxText->setFocus();
         QSlider *s = w->zoomSlider;
         for (int drag = 0; drag < 3; ++drag) {
             const int redraws = graph->getRedrawCount();
@@ -288,8 +323,12 @@ private slots:
             QCOMPARE(graph->zoomOffset, 0.0f);
         }
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(fields[i]->text(), bounds.section(' ', i % 2, i % 2));
-            QCOMPARE(fields[i]->cursorPosition(), 0); // the beginning shows
+            const QString text = bounds.section(' ', i % 2, i % 2);
+            QCOMPARE(fields[i]->text(), text);
+            QCOMPARE(fields[i]->cursorPosition(), i == 1 ? text.size() : 0);
+            fields[i]->grab(); // lays the text out
+            QCOMPARE(fields[i]->cursorPositionAt(QPoint(3, 7)), 0);
+            QCOMPARE(fields[i]->cursorPositionAt(QPoint(45, 7)), text.size());
         }
         QCOMPARE(graph->getXMin(), bounds.section(' ', 0, 0).toFloat());
         QCOMPARE(graph->getYMax(), bounds.section(' ', 1, 1).toFloat());

@@ -109,8 +109,14 @@ private slots:
                 QCOMPARE(
                     dialog.functionList->topLevelItem(2)->data(c, role).toString(),
                     QStringLiteral("Function 4: X = sin(x\nundeclared parameter at character 5"));
+            QCOMPARE(dialog.functionList->topLevelItem(2)->foreground(c).color(), QColor(Qt::red));
             QCOMPARE(dialog.functionList->topLevelItem(1)->toolTip(c), QString());
+            QCOMPARE(dialog.functionList->topLevelItem(1)->foreground(c).style(), Qt::NoBrush);
         }
+        // So does a grid spacing that cannot be read.
+        dialog.gridYText->setText(QStringLiteral("pi/"));
+        QCOMPARE(dialog.gridYText->toolTip(), QStringLiteral("missing operand at character 4"));
+        QCOMPARE(dialog.gridYText->palette().color(QPalette::Text), QColor(Qt::red));
         // Each column is as wide as its contents: given room, the last one is not
         // stretched to fill the list.
         dialog.TabWidget2->setCurrentWidget(dialog.functionTab);

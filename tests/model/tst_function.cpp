@@ -1,4 +1,5 @@
 #include "model/function.h"
+#include "model/compilemessage.h"
 
 #include <QtTest>
 
@@ -74,11 +75,18 @@ private slots:
         QTEST(f.evaluate(2), "expected");
     }
 
+    // Once per real preparation; the compile-message check (a trial preparation
+    // on every keystroke) writes none.
     void referenceWritesDebugLines()
     {
-        QTest::ignoreMessage(QtDebugMsg, "insFuncString: 1");
-        QTest::ignoreMessage(QtDebugMsg, "insFuncNumber: 1");
-        makeList({"1:x:sin(x)", "2:x:f(1)*2"});
+        static QStringList lines;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &line) { lines << line; });
+        auto list = makeList({"1:x:sin(x)", "2:x:f(1)*2"});
+        const QString message = compileMessage(QStringLiteral("f(1)+f(2)*"), 'x', 3, &list.front());
+        qInstallMessageHandler(previous);
+        QCOMPARE(lines, QStringList({"insFuncString: 1", "insFuncNumber: 1"}));
+        QCOMPARE(message, QStringLiteral("missing operand"));
     }
 };
 

@@ -73,8 +73,9 @@ private slots:
         QCOMPARE(buffer.data().toHex(' '), bytes.toHex(' '));
     }
 
-    // What a set adds to a list of three functions: "id text variable colour
-    // enabled equality" per function. A damaged set adds nothing.
+    // What a set adds to a list of three functions (ids 0, 1, 4; next id 3): "id
+    // text variable colour enabled equality value-at-2" per function. A damaged
+    // set adds nothing.
     void readAndAdd_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -82,8 +83,8 @@ private slots:
         QTest::addColumn<QStringList>("added");
         const int bad = FunctionSetResult::BadHeader;
         const int damaged = FunctionSetResult::Damaged;
-        // Saved ids 0, 2, 5 become fresh ones; the colour word's high byte is
-        // ignored; a null variable string reads as character 0, "not x".
+        // Saved ids 0, 2, 5 become fresh ones, past the 4 in use; the colour word's
+        // high byte is ignored; a null variable string reads as character 0, "not x".
         QTest::newRow("freshIdsKeptFlags")
             << header +
                    hex("00000000 00000001 00000006 0078005E0032 00112233 00000001 00000002 0078"
@@ -91,7 +92,21 @@ private slots:
                        "00000005 00000001 FFFFFFFF FF0000FF 00000003 FFFFFFFF") +
                    endMarker
             << int(FunctionSetResult::Ok)
-            << QStringList{"3 x^2 120 #112233 1 1", "4 y/2 121 #ff8000 0 7", "5  0 #0000ff 1 1"};
+            << QStringList{"3 x^2 120 #112233 1 1 4", "5 y/2 121 #ff8000 0 7 1",
+                           "6  0 #0000ff 1 1 0"};
+        // The copies refer to each other by their new ids, ahead as well; f(4)
+        // names no function of the set and stays.
+        GraphWidget saved;
+        saved.addFunction(7, QStringLiteral("f(0)+f(1)+f(4)"), 'x', Qt::red);
+        saved.addFunction(0, QStringLiteral("x^2"), 'x', Qt::red);
+        saved.addFunction(1, QStringLiteral("3"), 'x', Qt::red);
+        QBuffer file;
+        file.open(QIODevice::WriteOnly);
+        writeFunctionSet(file, saved.getFunctions());
+        QTest::newRow("referencesFollowTheCopies")
+            << file.data() << int(FunctionSetResult::Ok)
+            << QStringList{"3 f(5)+f(6)+f(4) 120 #ff0000 1 1 9", "5 x^2 120 #ff0000 1 1 4",
+                           "6 3 120 #ff0000 1 1 3"};
         QTest::newRow("empty") << QByteArray() << bad << QStringList();
         QTest::newRow("wrongMagic") << hex("00001406 00000001 FFFFFFFF") << bad << QStringList();
         QTest::newRow("version2") << hex("00001405 00000002 FFFFFFFF") << bad << QStringList();
@@ -117,17 +132,18 @@ private slots:
         QTEST(int(set.status), "status");
 
         GraphWidget graph;
-        for (int id = 0; id < 3; ++id)
+        for (int id : {0, 1, 4})
             graph.addFunction(id, QStringLiteral("x"), 'x', Qt::black);
         graph.addFunctionSet(set.records);
         QStringList added;
         for (const Function *f = graph.getFunctions(); f; f = f->getNextFunction()) {
-            added << QStringLiteral("%1 %2 %3 %4 %5 %6")
+            added << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                          .arg(f->getId())
                          .arg(f->getString(), QString::number(f->getIndepVariable()),
                               f->getColor().name())
                          .arg(f->getEnabled())
-                         .arg(f->getEquality());
+                         .arg(f->getEquality())
+                         .arg(f->evaluate(2));
         }
         QTEST(added.mid(3), "added");
     }

@@ -163,6 +163,7 @@ private slots:
         QTest::addColumn<float>("value");
         QTest::addColumn<QString>("shown");
         QTest::newRow("expressionAtXOne") << "2*pi()*x" << 6.2831855f << "6.28319";
+        QTest::newRow("barePi") << "-2*pi" << -6.2831855f << "-6.28319";
         QTest::newRow("exponent") << "1E-7" << 1e-7f << "1e-07";
         // Ties round to even as printf does, where Qt's own formatting rounds away.
         QTest::newRow("tieToEven") << "1.140625" << 1.140625f << "1.14062";
@@ -359,6 +360,41 @@ private slots:
         // A record still in the list is unlinked before it is freed.
         plot.removeFunction(plot.addFunction(0, "x", 'x', Qt::red));
         QCOMPARE(plot.getFunctions()->getNextFunction()->getNextFunction(), nullptr);
+    }
+
+    // Whatever changes a function's text or existence, every function that refers
+    // to it, directly or through others, compiles what the texts say.
+    void references_data()
+    {
+        QTest::addColumn<QString>("change"); // "edit ID TEXT", "delete ID" or "add ID TEXT"
+        QTest::addColumn<QString>("values"); // id=value at x = 2 of each function, afterwards
+        // Before: 0 = x, 1 = f(0)*3, 2 = f(1)+1, 3 = f(4) (none yet, so 0).
+        // clang-format off
+        QTest::newRow("nothing") << "" << "0=2 1=6 2=7 3=0";
+        QTest::newRow("editThroughOthers") << "edit 0 x^3" << "0=8 1=24 2=25 3=0";
+        QTest::newRow("delete") << "delete 0" << "1=0 2=0 3=0";
+        QTest::newRow("add") << "add 4 x+1" << "0=2 1=6 2=7 3=3 4=3";
+        QTest::newRow("cycleStaysStopped") << "edit 0 f(2)" << "0=0 1=0 2=0 3=0";
+        // clang-format on
+    }
+
+    void references()
+    {
+        QFETCH(QString, change);
+        Plot plot;
+        for (const char *text : {"x", "f(0)*3", "f(1)+1", "f(4)"})
+            plot.add(QStringLiteral("x:") + text)->setFBoxIndex(plot.getNumberOfFunctions() - 1);
+        const int id = change.section(' ', 1, 1).toInt();
+        if (change.startsWith("edit"))
+            plot.setFunctionString(id, change.section(' ', 2));
+        else if (change.startsWith("delete"))
+            plot.deleteFunctionFBoxIndex(id);
+        else if (change.startsWith("add"))
+            plot.addFunction(id, change.section(' ', 2), 'x', Qt::red);
+        QStringList values;
+        for (const Function *f = plot.getFunctions(); f; f = f->getNextFunction())
+            values << QStringLiteral("%1=%2").arg(f->getId()).arg(f->evaluate(2));
+        QTEST(values.join(' '), "values");
     }
 
     void drag_data()
