@@ -60,6 +60,11 @@ FileDialog::FileDialog(QWidget *parent, const char *name, bool modal, Qt::Window
     // Names for screen readers: what the two unlabelled controls hold.
     fileView->setAccessibleName(tr("Files"));
     fileNameLine->setAccessibleName(tr("File name"));
+    // Tab reads the dialog row by row; it opens on the path, where a name to
+    // save under is typed after the folder's "/".
+    setReadingOrder(
+        {ramButton, cfButton, sdButton, fileView, fileNameLine, cancelButton, okButton});
+    fileNameLine->setFocus();
 
     connect(okButton, &QPushButton::clicked, this, &FileDialog::OnOK);
     connect(cancelButton, &QPushButton::clicked, this, &FileDialog::reject);

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +35,15 @@ void collectNameless(QAccessibleInterface *iface, QStringList &nameless)
     }
 }
 
+// The named control that has the focus: a spin box's, a tab widget's, not their inner parts.
+QString focusName()
+{
+    QWidget *w = QApplication::focusWidget();
+    while (w && w->objectName().startsWith(QLatin1String("qt_")))
+        w = w->parentWidget();
+    return w ? w->objectName() : QString();
+}
+
 } // namespace
 
 class tst_Accessibility : public QObject
@@ -52,23 +62,44 @@ private slots:
     {
         using Make = std::function<QWidget *(Tavlo *)>;
         QTest::addColumn<Make>("make"); // the form to check, on top of a main window
-        QTest::newRow("mainWindow") << Make([](Tavlo *w) { return w; });
-        QTest::newRow("editDialog") << Make(
-            [](Tavlo *w) { return new EditDialog(w, "editdialog", true, 0, w->getGraph()); });
+        // What Tab visits, from where the form opens, in reading order.
+        QTest::addColumn<QString>("tabs");
+        QTest::newRow("mainWindow")
+            << Make([](Tavlo *w) { return w; })
+            << "graph1 editButton fCheckBox functionBox fColorButton deleteButton xMinText "
+               "xMaxText yMinText yMaxText addButton zoomSlider optionsButton";
+        QTest::newRow("editDialog") << Make([](Tavlo *w) {
+            return new EditDialog(w, "editdialog", true, 0, w->getGraph());
+        }) << "functionBox cancelButton colorButton okButton idBox depVarBox equalBox";
         QTest::newRow("colorDialog")
-            << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); });
-        QTest::newRow("optionsDialog")
-            << Make([](Tavlo *w) { return new OptionsDialog(w, "options", true, w->getGraph()); });
+            << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); })
+            << "redSlider greenSlider blueSlider okButton";
+        for (int page = 0; page < 4; ++page) {
+            const char *tabs[] = {"TabWidget2 zoomBoxButton xStepSpinBox zoomStdButton "
+                                  "yStepSpinBox findIntButton gridCheckBox gridXText gridYText "
+                                  "saveButton loadButton",
+                                  "TabWidget2 functionList enabledBox colorButton editButton "
+                                  "addButton deleteButton",
+                                  "TabWidget2 TextBrowser2", "TabWidget2 TextBrowser1 handsButton"};
+            QTest::addRow("optionsDialogPage%d", page) << Make([page](Tavlo *w) {
+                auto *d = new OptionsDialog(w, "options", true, w->getGraph());
+                d->TabWidget2->setCurrentIndex(page);
+                return d;
+            }) << tabs[page];
+        }
         QTest::newRow("fileDialog") << Make([](Tavlo *w) {
             return new FileDialog(w, "FileDialog", true, {}, QStringLiteral("*"));
-        });
-        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true, {}); });
+        }) << "fileNameLine cancelButton okButton ramButton cfButton sdButton fileView";
+        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true, {}); })
+                               << "";
     }
 
     // With no function and with one: an empty selector shows no text to read out.
+    // Tab goes round the form in reading order.
     void everyControlHasAName()
     {
         QFETCH(std::function<QWidget *(Tavlo *)>, make);
+        QFETCH(QString, tabs);
         for (bool withFunction : {false, true}) {
             Tavlo w;
             if (withFunction) {
@@ -81,6 +112,14 @@ private slots:
             QStringList nameless;
             collectNameless(QAccessible::queryAccessibleInterface(form), nameless);
             QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
+
+            QVERIFY(QTest::qWaitForWindowActive(form));
+            QStringList visited;
+            while (QApplication::focusWidget() && !visited.contains(focusName())) {
+                visited << focusName();
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            QCOMPARE(visited.join(QLatin1Char(' ')), tabs);
         }
     }
 
