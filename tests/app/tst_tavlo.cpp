@@ -1,20 +1,26 @@
 #include "app/tavlo.h"
 #include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
+#include "dialogs/filedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
+#include "model/functionset.h"
 #include "model/numbertext.h"
 #include "plot/graphwidget.h"
+
+#include "../dialogs/modalscript.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -71,6 +77,46 @@ int addOrEdit(QPushButton *button, const QString &text, const QColor &c, int id 
     });
     QTest::mouseClick(button, Qt::LeftButton);
     return *atClose;
+}
+
+// A set file of functions of x with the given texts, all red.
+QString writeSet(const QTemporaryDir &dir, const QString &name, const QStringList &texts)
+{
+    GraphWidget scratch;
+    for (const QString &text : texts)
+        scratch.addFunction(scratch.getNumberOfFunctions(), text, 'x', red);
+    saveFunctionSet(dir.filePath(name), scratch.getFunctions());
+    return dir.filePath(name);
+}
+
+QString functionTexts(const GraphWidget *graph)
+{
+    QStringList texts;
+    for (const Function *f = graph->getFunctions(); f; f = f->getNextFunction())
+        texts << f->getString();
+    return texts.join(QLatin1Char(' '));
+}
+
+// A step that puts `path` into the file dialog and presses OK.
+ModalScript::Step choosePath(const QString &path)
+{
+    return [path](QWidget *w) {
+        auto *fd = qobject_cast<FileDialog *>(w);
+        QVERIFY(fd);
+        fd->fileNameLine->setText(path);
+        fd->okButton->click();
+    };
+}
+
+// A step that notes a message box's text (and the line below it) and presses OK.
+ModalScript::Step noteMessage(QStringList &seen)
+{
+    return [&seen](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        QVERIFY(box);
+        seen << box->text() + QLatin1Char('|') + box->informativeText();
+        box->button(QMessageBox::Ok)->click();
+    };
 }
 
 int countPixels(const QImage &img, const QColor &c)
@@ -340,6 +386,182 @@ private slots:
         const float xMin = button == QLatin1String("zoomStdButton") ? -10.0f : -3.0f;
         QCOMPARE(graph->getXMin(), xMin);
         QCOMPARE(w->xMinText->text(), formatNumber(xMin));
+    }
+
+    // With the focus, taken by a click, a key pans by a tenth of the range or
+    // zooms as one step of the slider, redraws and writes the bounds back once.
+    void plotKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("bounds"); // x-min x-max y-min y-max, from -10 10 -10 10
+        QTest::newRow("left") << int(Qt::Key_Left) << "-12 8 -10 10";
+        QTest::newRow("right") << int(Qt::Key_Right) << "-8 12 -10 10";
+        QTest::newRow("up") << int(Qt::Key_Up) << "-10 10 -8 12";
+        QTest::newRow("down") << int(Qt::Key_Down) << "-10 10 -12 8";
+        QTest::newRow("plus") << int(Qt::Key_Plus) << "-5 5 -5 5";
+        QTest::newRow("plusUnshifted") << int(Qt::Key_Equal) << "-5 5 -5 5";
+        QTest::newRow("minus") << int(Qt::Key_Minus) << "-15 15 -15 15";
+        QTest::newRow("otherKey") << int(Qt::Key_A) << "-10 10 -10 10";
+    }
+
+    void plotKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, bounds);
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        const QColor focusColor = w->palette().color(QPalette::Highlight);
+        w->editButton->setFocus();
+        QVERIFY(w->grab(QRect(2, 2, 234, 218)).toImage().pixelColor(0, 0) != focusColor);
+        QTest::mouseClick(graph, Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(graph->hasFocus());
+        // The focus shows on the frame's own border, around the plot's pixels.
+        const QImage framed = w->grab(QRect(2, 2, 234, 218)).toImage();
+        QCOMPARE(framed.pixelColor(0, 0), focusColor);
+        QCOMPARE(framed.copy(1, 1, 232, 216).convertToFormat(QImage::Format_RGB32),
+                 graph->picture().convertToFormat(QImage::Format_RGB32));
+
+        QSignalSpy published(graph, &GraphWidget::panning);
+        const int redraws = graph->getRedrawCount();
+        QTest::keyClick(graph, Qt::Key(key));
+        const bool acts = key != Qt::Key_A;
+        QCOMPARE(published.count(), acts ? 2 : 0); // panning(true), then (false)
+        QCOMPARE(graph->getRedrawCount() > redraws, acts);
+        QStringList shown;
+        for (QLineEdit *field : {w->xMinText, w->xMaxText, w->yMinText, w->yMaxText})
+            shown << field->text();
+        QCOMPARE(shown.join(QLatin1Char(' ')), bounds);
+        QCOMPARE(graph->getXMin(), bounds.section(QLatin1Char(' '), 0, 0).toFloat());
+    }
+
+    // Each file in turn, as Options > Load adds it; one that cannot be loaded
+    // says so, with its name, and the next still loads. The set loaded counts as
+    // saved.
+    void loadFunctionFiles_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("texts");
+        QTest::addColumn<QStringList>("messages");
+        const QString error = QStringLiteral("There was an error loading the file.\n");
+        QTest::newRow("twoSets") << QStringList{"a", "b"} << "sin(x) x/2 3" << QStringList();
+        QTest::newRow("missingBetween")
+            << QStringList{"a", "missing", "b"} << "sin(x) x/2 3"
+            << QStringList{error + "This is probably because the file\nspecified does not "
+                                   "exist.|missing"};
+        QTest::newRow("notASet") << QStringList{"junk"} << ""
+                                 << QStringList{error + "Incorrect format or version.|junk"};
+    }
+
+    void loadFunctionFiles()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, messages);
+        QTemporaryDir dir;
+        writeSet(dir, QStringLiteral("a"), {QStringLiteral("sin(x)")});
+        writeSet(dir, QStringLiteral("b"), {QStringLiteral("x/2"), QStringLiteral("3")});
+        QFile junk(dir.filePath(QStringLiteral("junk")));
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("junk") == 4);
+        junk.close();
+        QStringList paths, seen;
+        for (const QString &file : files)
+            paths << dir.filePath(file);
+        ModalScript script({noteMessage(seen)});
+        w->loadFunctionFiles(paths);
+        QTEST(functionTexts(graph), "texts");
+        QCOMPARE(seen, messages.replaceInStrings(QStringLiteral("|"), '|' + dir.path() + '/'));
+        QCOMPARE(script.unexpectedCount(), 0);
+        QCOMPARE(w->functionBox->currentText(), graph->getFunctions() ? "sin(x)" : "");
+        QVERIFY(!w->functionsChanged());
+    }
+
+    // Closing asks only when the set differs from the one loaded or saved last;
+    // Save closes once saved, Cancel or Escape keep the window and the set.
+    void closeAsks_data()
+    {
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QString>("answer"); // empty: no question
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("nothingChanged") << QStringList() << "" << true;
+        QTest::newRow("addedAndDeleted") << QStringList{"add", "delete"} << "" << true;
+        QTest::newRow("savedInOptions") << QStringList{"add", "save"} << "" << true;
+        QTest::newRow("loadedIntoSaved") << QStringList{"load"} << "" << true;
+        QTest::newRow("loadedIntoChanged") << QStringList{"disable", "load"} << "cancel" << false;
+        QTest::newRow("recolouredEscape") << QStringList{"recolour"} << "escape" << false;
+        QTest::newRow("addedDiscard") << QStringList{"add"} << "discard" << true;
+        QTest::newRow("addedSaved") << QStringList{"add"} << "save" << true;
+        QTest::newRow("addedSaveCancelled") << QStringList{"add"} << "saveCancelled" << false;
+        QTest::newRow("addedSaveFails") << QStringList{"add"} << "saveToFolder" << false;
+    }
+
+    void closeAsks()
+    {
+        QFETCH(QStringList, changes);
+        QFETCH(QString, answer);
+        QFETCH(bool, closes);
+        QTemporaryDir dir;
+        const QString set = writeSet(dir, QStringLiteral("set"), {QStringLiteral("sin(x)")});
+        const QString saved = dir.filePath(QStringLiteral("saved"));
+        w->loadFunctionFiles({set});
+        Function *added = nullptr;
+        for (const QString &change : changes) {
+            QList<ModalScript::Step> steps;
+            if (change == QLatin1String("add"))
+                added = graph->addFunction(graph->getNumberOfFunctions(), "x", 'x', blue);
+            else if (change == QLatin1String("delete"))
+                graph->removeFunction(added);
+            else if (change == QLatin1String("disable"))
+                graph->setFunctionEnabled(0, false);
+            else if (change == QLatin1String("recolour"))
+                graph->setFunctionColor(0, blue);
+            else // through the options dialog, which a save leaves open
+                steps << [change](QWidget *options) {
+                    auto *d = qobject_cast<OptionsDialog *>(options);
+                    QVERIFY(d);
+                    const bool save = change == QLatin1String("save");
+                    QTimer::singleShot(0, d, [d, save] {
+                        (save ? d->saveButton : d->loadButton)->click();
+                        d->reject();
+                    });
+                } << choosePath(change == QLatin1String("save") ? saved : set);
+            ModalScript script(steps);
+            if (!steps.isEmpty())
+                QTest::mouseClick(w->optionsButton, Qt::LeftButton);
+            QCOMPARE(script.unexpectedCount(), 0);
+        }
+        const QByteArray before = functionSetBytes(graph->getFunctions());
+
+        QStringList seen;
+        QList<ModalScript::Step> steps;
+        if (!answer.isEmpty()) {
+            steps << [&seen, answer](QWidget *w) {
+                auto *box = qobject_cast<QMessageBox *>(w);
+                QVERIFY(box);
+                seen << box->text();
+                if (answer == QLatin1String("escape"))
+                    return QTest::keyClick(box, Qt::Key_Escape);
+                box->button(answer == QLatin1String("cancel")    ? QMessageBox::Cancel
+                            : answer == QLatin1String("discard") ? QMessageBox::Discard
+                                                                 : QMessageBox::Save)
+                    ->click();
+            };
+        }
+        if (answer == QLatin1String("save"))
+            steps << choosePath(saved);
+        if (answer == QLatin1String("saveCancelled"))
+            steps << [](QWidget *fd) { qobject_cast<QDialog *>(fd)->reject(); };
+        if (answer == QLatin1String("saveToFolder"))
+            steps << choosePath(dir.path() + '/') << noteMessage(seen);
+        ModalScript script(steps);
+        QCOMPARE(w->close(), closes);
+        QCOMPARE(script.unexpectedCount(), 0);
+        QCOMPARE(seen.value(0), answer.isEmpty() ? "" : "Save the functions before closing?");
+        QCOMPARE(w->isVisible(), !closes);
+        QCOMPARE(functionSetBytes(graph->getFunctions()), before);
+        QCOMPARE(w->functionsChanged(), !closes);
+        if (answer == QLatin1String("save")) {
+            QFile file(saved);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), before);
+        }
     }
 };
 
