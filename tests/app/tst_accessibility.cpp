@@ -35,15 +35,6 @@ void collectNameless(QAccessibleInterface *iface, QStringList &nameless)
     }
 }
 
-// The named control that has the focus: a spin box's, a tab widget's, not their inner parts.
-QString focusName()
-{
-    QWidget *w = QApplication::focusWidget();
-    while (w && w->objectName().startsWith(QLatin1String("qt_")))
-        w = w->parentWidget();
-    return w ? w->objectName() : QString();
-}
-
 } // namespace
 
 class tst_Accessibility : public QObject
@@ -90,8 +81,7 @@ private slots:
         QTest::newRow("fileDialog") << Make([](Tavlo *w) {
             return new FileDialog(w, "FileDialog", true, {}, QStringLiteral("*"));
         }) << "fileNameLine cancelButton okButton ramButton cfButton sdButton fileView";
-        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true, {}); })
-                               << "";
+        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true); }) << "";
     }
 
     // With no function and with one: an empty selector shows no text to read out.
@@ -99,7 +89,6 @@ private slots:
     void everyControlHasAName()
     {
         QFETCH(std::function<QWidget *(Tavlo *)>, make);
-        QFETCH(QString, tabs);
         for (bool withFunction : {false, true}) {
             Tavlo w;
             if (withFunction) {
@@ -114,12 +103,16 @@ private slots:
             QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
 
             QVERIFY(QTest::qWaitForWindowActive(form));
-            QStringList visited;
-            while (QApplication::focusWidget() && !visited.contains(focusName())) {
-                visited << focusName();
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QStringList visited; // named controls, not their inner parts ("qt_...")
+            for (QWidget *f; (f = QApplication::focusWidget());) {
+                const bool inner = f->objectName().startsWith(QLatin1String("qt_"));
+                const QString name = (inner ? f->parentWidget() : f)->objectName();
+                if (visited.contains(name))
+                    break;
+                visited << name;
+                QTest::keyClick(f, Qt::Key_Tab);
             }
-            QCOMPARE(visited.join(QLatin1Char(' ')), tabs);
+            QTEST(visited.join(QLatin1Char(' ')), "tabs");
         }
     }
 
