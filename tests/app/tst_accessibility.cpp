@@ -80,7 +80,7 @@ private slots:
         }
         QTest::newRow("fileDialog") << Make([](Tavlo *w) {
             return new FileDialog(w, "FileDialog", true, {}, QStringLiteral("*"));
-        }) << "fileNameLine cancelButton okButton ramButton cfButton sdButton fileView";
+        }) << "ramButton cfButton sdButton fileView fileNameLine cancelButton okButton";
         QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true); }) << "";
     }
 
