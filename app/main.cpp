@@ -9,7 +9,7 @@ int main(int argc, char **argv)
     QPEApplication a(argc, argv);
     // The toolkit has taken its own options (-platform, -style, ...) by now.
     QCommandLineParser parser;
-    parser.setApplicationDescription(QApplication::translate("main", "Plots functions."));
+    parser.setApplicationDescription(QApplication::translate("main", "A small function plotter."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
