@@ -1,6 +1,7 @@
 #include "app/qpeapplication.h"
 
 #include <QFont>
+#include <QIcon>
 #include <QStringList>
 #include <QWidget>
 
@@ -35,6 +36,19 @@ QPEApplication::QPEApplication(int &argc, char **argv)
 {
     addFontSubstitutions();
     setQuitOnLastWindowClosed(true);
+
+    // The name ties the window to its launcher: the window class on X11 (the
+    // desktop file's StartupWMClass), the application id on Wayland.
+    setApplicationName(QStringLiteral("tavlo"));
+    setApplicationVersion(QStringLiteral(TAVLO_VERSION));
+    setDesktopFileName(QStringLiteral("io.github.tavlo.Tavlo"));
+    // The installed icon follows the user's icon theme; the copy built in
+    // serves when Tavlo runs from its build folder or the theme has none.
+    QIcon builtIn;
+    for (const char *size : {"48x48", "128x128"})
+        builtIn.addFile(
+            QStringLiteral(":/tavlo/%1/io.github.tavlo.Tavlo.png").arg(QLatin1String(size)));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.tavlo.Tavlo"), builtIn));
 }
 
 void QPEApplication::showMainWidget(QWidget *widget, bool noMaximize)

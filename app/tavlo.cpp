@@ -8,9 +8,11 @@
 #include "plot/graphwidget.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -38,6 +40,9 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     graph = new GraphWidget(graphframe, "graph1");
     graph->setGeometry(QRect(QPoint(1, 1), QPoint(232, 216)));
     graph->setAccessibleName(tr("Plot"));
+    // Tab or a click gives the plot the keyboard: arrows pan, + and - zoom.
+    graph->setFocusPolicy(Qt::StrongFocus);
+    graph->installEventFilter(this);
 
     // Connection order matters: a bound field's text reaches the plot widget
     // before tryDrawGraph() decides whether to redraw, and on slider release the
@@ -82,6 +87,11 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
 
     shownFunction = -1;
     panning = false;
+
+    // Tab reads the window from the plot down, left to right and top to bottom.
+    setReadingOrder({graph, editButton, fCheckBox, functionBox, fColorButton, deleteButton,
+                     xMinText, xMaxText, yMinText, yMaxText, addButton, zoomSlider, optionsButton});
+    markSaved();
 }
 
 void Tavlo::fBoxMake()
@@ -144,10 +154,22 @@ void Tavlo::showOptions()
     connect(options->findIntButton, &QPushButton::clicked, options, &QDialog::accept);
     connect(options, &OptionsDialog::functionDeleted, this, &Tavlo::fBoxMake);
     connect(this, &Tavlo::functionEdited, options, &OptionsDialog::buildList);
+    // A load into a set that was saved leaves nothing unsaved; a load into a
+    // changed set leaves it changed.
+    connect(options, &OptionsDialog::functionsSaved, this, &Tavlo::markSaved);
+    connect(options, &OptionsDialog::functionsLoaded, this, [this](const QByteArray &before) {
+        if (before == savedSet)
+            markSaved();
+    });
 
     options->exec();
     delete options;
 
+    showFirstFunction();
+}
+
+void Tavlo::showFirstFunction()
+{
     fBoxMake();
     if (Function *first = graph->getFunctions())
         functionChange(first->getFBoxIndex());
@@ -255,4 +277,54 @@ void Tavlo::editFunction(int id)
     }
     emit functionEdited();
     graph->drawGraphSlot();
+}
+
+void Tavlo::loadFunctionFiles(const QStringList &paths)
+{
+    const bool saved = !functionsChanged();
+    for (const QString &path : paths)
+        loadFunctionFile(this, graph, path, true);
+    showFirstFunction();
+    if (saved)
+        markSaved();
+}
+
+bool Tavlo::functionsChanged() const
+{
+    return functionSetBytes(graph->getFunctions()) != savedSet;
+}
+
+void Tavlo::markSaved()
+{
+    savedSet = functionSetBytes(graph->getFunctions());
+}
+
+void Tavlo::closeEvent(QCloseEvent *e)
+{
+    if (!functionsChanged())
+        return e->accept();
+    QMessageBox box(QMessageBox::Question, tr("Tavlo"), tr("Save the functions before closing?"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Discard ||
+        (answer == QMessageBox::Save && askAndSaveFunctions(this, graph->getFunctions()))) {
+        markSaved();
+        return e->accept();
+    }
+    e->ignore();
+}
+
+bool Tavlo::eventFilter(QObject *watched, QEvent *e)
+{
+    // The frame's border lies around the plot (at 1, 1 inside it), so the
+    // focus covers none of the plot's pixels.
+    if (watched == graph && (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
+        const bool focus = e->type() == QEvent::FocusIn;
+        graphframe->setFrameStyle(focus ? QFrame::Box | QFrame::Plain
+                                        : QFrame::StyledPanel | QFrame::Sunken);
+        graphframe->setForegroundRole(focus ? QPalette::Highlight : QPalette::WindowText);
+    }
+    return TavloBase::eventFilter(watched, e);
 }

@@ -1,6 +1,7 @@
 # What `cmake --install` puts where (GNUInstallDirs layout under
 # CMAKE_INSTALL_PREFIX, DESTDIR honoured): the two programs, the menu entry,
-# the icons, the AppStream metadata, the manual pages and the copyright notice.
+# the icons, the file type of function sets, the AppStream metadata, the manual
+# pages and the copyright notice.
 # Every desktop file is named after the one application id below.
 
 set(TAVLO_APP_ID io.github.tavlo.Tavlo)
@@ -19,6 +20,9 @@ install(FILES ${data}/${TAVLO_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${data}/${TAVLO_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${data}/${TAVLO_APP_ID}.mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME ${TAVLO_APP_ID}.xml)
 install(FILES ${data}/icons/${TAVLO_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size 48x48 128x128)
@@ -49,3 +53,20 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/data/tavlo.1.gz
               ${CMAKE_CURRENT_BINARY_DIR}/data/tavlo-render.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/data/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# A package leaves the file-type and menu caches to dpkg's triggers; it is
+# staged into DESTDIR, as is every install for packing. A plain install into a
+# prefix brings that prefix's caches up to date itself, so that the file
+# manager knows a set and opens it with Tavlo at once.
+install(CODE [[
+if("$ENV{DESTDIR}" STREQUAL "")
+    find_program(update_mime update-mime-database)
+    find_program(update_desktop update-desktop-database)
+    if(update_mime)
+        execute_process(COMMAND ${update_mime} -n "${CMAKE_INSTALL_PREFIX}/share/mime")
+    endif()
+    if(update_desktop)
+        execute_process(COMMAND ${update_desktop} -q "${CMAKE_INSTALL_PREFIX}/share/applications")
+    endif()
+endif()
+]])

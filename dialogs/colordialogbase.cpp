@@ -61,6 +61,8 @@ ColorDialogBase::ColorDialogBase(QWidget *parent, const char *name, bool modal, 
     greenSlider->setAccessibleName(tr("Green"));
     blueSlider->setAccessibleName(tr("Blue"));
     colorFrame->setAccessibleName(tr("Color"));
+
+    setReadingOrder({redSlider, greenSlider, blueSlider, okButton});
 }
 
 ColorDialogBase::~ColorDialogBase() = default;

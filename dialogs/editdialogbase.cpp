@@ -54,6 +54,10 @@ EditDialogBase::EditDialogBase(QWidget *parent, const char *name, bool modal, Qt
     equalBox->view()->setAccessibleName(tr("Relation"));
     functionBox->setAccessibleName(tr("Function"));
     colorButton->setAccessibleName(tr("Color"));
+
+    // Tab reads the form row by row; the dialog opens on the expression.
+    setReadingOrder({idBox, depVarBox, equalBox, functionBox, cancelButton, colorButton, okButton});
+    functionBox->setFocus();
 }
 
 EditDialogBase::~EditDialogBase() = default;

@@ -60,6 +60,14 @@ FileDialog::FileDialog(QWidget *parent, const char *name, bool modal, Qt::Window
     // Names for screen readers: what the two unlabelled controls hold.
     fileView->setAccessibleName(tr("Files"));
     fileNameLine->setAccessibleName(tr("File name"));
+    // Tab reads the dialog row by row. It opens on "Ram", not on the path: the
+    // dialog would select the whole path there, and a name typed to save under
+    // would replace the folder in front of it.
+    setReadingOrder(
+        {ramButton, cfButton, sdButton, fileView, fileNameLine, cancelButton, okButton});
+    // Enter in the path means OK; without a default the dialog would give Enter
+    // to the button after the one it opens on, "CF".
+    okButton->setDefault(true);
 
     connect(okButton, &QPushButton::clicked, this, &FileDialog::OnOK);
     connect(cancelButton, &QPushButton::clicked, this, &FileDialog::reject);

@@ -42,3 +42,17 @@ std::optional<QColor> pickColor(QWidget *parent, const QColor &seed)
         return std::nullopt;
     return cd.getColor();
 }
+
+void setReadingOrder(std::initializer_list<QWidget *> widgets)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *widget : widgets) {
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+    // The chain is a ring, and Qt's splicing may leave another of its widgets
+    // where a new form starts looking for the focus.
+    if (widgets.size() > 0)
+        (*widgets.begin())->setFocus();
+}

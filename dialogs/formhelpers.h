@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <initializer_list>
 #include <optional>
 
 class QPushButton;
@@ -63,3 +64,8 @@ void showSwatchColor(QPushButton *swatch, const QColor &color);
 // Runs the colour dialog modally over `parent`, seeded with `seed`. Gives the
 // mixed colour when it was accepted, nothing when it was cancelled.
 std::optional<QColor> pickColor(QWidget *parent, const QColor &seed);
+
+// Makes Tab visit `widgets` in the order given (Shift+Tab the other way), from
+// the first, which has the focus when the form opens. List them as the form
+// reads, left to right and top to bottom.
+void setReadingOrder(std::initializer_list<QWidget *> widgets);

@@ -10,7 +10,9 @@
 #include "model/numbertext.h"
 #include "plot/graphwidget.h"
 
+#include <QBuffer>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -24,6 +26,17 @@ namespace {
 bool hasSlot(const QObject *object, const char *signature)
 {
     return object && object->metaObject()->indexOfSlot(signature) != -1;
+}
+
+// The path the file dialog gives, or nothing when it was cancelled.
+std::optional<QString> askPath(QWidget *parent, const QString &caption)
+{
+    FileDialog fd(parent, "FileDialog", true, {}, QStringLiteral("*"));
+    fd.setWindowTitle(caption);
+    fd.show();
+    if (fd.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return fd.getFileName();
 }
 
 } // namespace
@@ -180,61 +193,81 @@ void OptionsDialog::showHands()
 
 void OptionsDialog::saveFunctions()
 {
-    FileDialog fd(this, "FileDialog", true, {}, QStringLiteral("*"));
-    fd.setWindowTitle(tr("Save"));
-    fd.show();
-    if (fd.exec() != QDialog::Accepted)
-        return;
-
-    const SaveResult result = saveFunctionSet(fd.getFileName(), graph->getFunctions());
-    if (result == SaveResult::Ok)
-        return;
-    const QString text =
-        result == SaveResult::OpenFailed
-            ? tr("There was an error opening the\nfile for saving.  This is probably\nbecause the "
-                 "path chosen does\nnot specify a single file.")
-            : tr("There was an error writing the\nfile.  Nothing was saved; an\nearlier file of "
-                 "that name is\nleft as it was.");
-    QMessageBox box(QMessageBox::Warning, tr("Save Error"), text, QMessageBox::Ok);
-    // At (12, 100) of the main window: on the handheld that window filled the
-    // screen, on a desktop the screen's corner can be far from the program.
-    const QWidget *mainWindow = parentWidget() ? parentWidget()->window() : this;
-    box.setGeometry(QRect(mainWindow->mapToGlobal(QPoint(12, 100)), QSize(216, 120)));
-    box.exec();
+    if (askAndSaveFunctions(this, graph->getFunctions()))
+        emit functionsSaved();
 }
 
 void OptionsDialog::loadFunctions()
 {
-    FileDialog fd(this, "FileDialog", true, {}, QStringLiteral("*"));
-    fd.setWindowTitle(tr("Load"));
-    fd.show();
-    if (fd.exec() != QDialog::Accepted)
+    const std::optional<QString> path = askPath(this, tr("Load"));
+    if (!path)
         return;
+    const QByteArray before = functionSetBytes(graph->getFunctions());
+    if (!loadFunctionFile(this, graph, *path))
+        return;
+    emit functionsLoaded(before);
+    accept();
+}
 
-    QFile file(fd.getFileName());
-    if (!file.open(QIODevice::ReadOnly)) {
-        QMessageBox::warning(this, tr("Load Error"),
-                             tr("There was an error loading the file.\nThis is probably because "
-                                "the file\nspecified does not exist."));
-        return;
-    }
+bool askAndSaveFunctions(QWidget *parent, const Function *first)
+{
+    const std::optional<QString> path = askPath(parent, OptionsDialog::tr("Save"));
+    if (!path)
+        return false;
+    const SaveResult result = saveFunctionSet(*path, first);
+    if (result == SaveResult::Ok)
+        return true;
+    const QString text =
+        result == SaveResult::OpenFailed
+            ? OptionsDialog::tr("There was an error opening the\nfile for saving.  This is "
+                                "probably\nbecause the path chosen does\nnot specify a single "
+                                "file.")
+            : OptionsDialog::tr("There was an error writing the\nfile.  Nothing was saved; "
+                                "an\nearlier file of that name is\nleft as it was.");
+    QMessageBox box(QMessageBox::Warning, OptionsDialog::tr("Save Error"), text, QMessageBox::Ok);
+    // At (12, 100) of the main window: on the handheld that window filled the
+    // screen, on a desktop the screen's corner can be far from the program.
+    const QWidget *mainWindow = parent->parentWidget() ? parent->parentWidget()->window() : parent;
+    box.setGeometry(QRect(mainWindow->mapToGlobal(QPoint(12, 100)), QSize(216, 120)));
+    box.exec();
+    return false;
+}
+
+bool loadFunctionFile(QWidget *parent, GraphWidget *graph, const QString &path, bool namePath)
+{
+    const auto refuse = [&](const QString &text) {
+        QMessageBox box(QMessageBox::Warning, OptionsDialog::tr("Load Error"), text,
+                        QMessageBox::Ok, parent);
+        if (namePath)
+            box.setInformativeText(QDir::toNativeSeparators(path));
+        box.exec();
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(OptionsDialog::tr("There was an error loading the file.\nThis is probably "
+                                        "because the file\nspecified does not exist."));
     const FunctionSetResult set = readFunctionSet(file);
     file.close();
 
     switch (set.status) {
     case FunctionSetResult::Ok:
         graph->addFunctionSet(set.records);
-        accept();
-        return;
+        return true;
     case FunctionSetResult::BadHeader:
-        QMessageBox::warning(this, tr("Load Error"),
-                             tr("There was an error loading the file.\nIncorrect format or "
-                                "version."));
-        return;
+        return refuse(OptionsDialog::tr("There was an error loading the file.\nIncorrect format "
+                                        "or version."));
     case FunctionSetResult::Damaged:
-        QMessageBox::warning(this, tr("Load Error"),
-                             tr("There was an error loading the file.\nThe file is damaged or "
-                                "cut short.  No\nfunction was added."));
-        return;
+        break;
     }
+    return refuse(OptionsDialog::tr("There was an error loading the file.\nThe file is damaged or "
+                                    "cut short.  No\nfunction was added."));
+}
+
+QByteArray functionSetBytes(const Function *first)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    writeFunctionSet(buffer, first);
+    return buffer.data();
 }

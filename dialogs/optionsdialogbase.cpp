@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTreeWidget>
@@ -160,6 +161,15 @@ OptionsDialogBase::OptionsDialogBase(QWidget *parent, const char *name, bool mod
     TextBrowser2->setAccessibleName(tr("Help"));
     TextBrowser1->setAccessibleName(tr("About"));
     handsButton->setAccessibleName(tr("Picture"));
+
+    // Tab reads each page row by row, after the tab bar (not the tab widget,
+    // which holds the pages: Qt would put the order past them).
+    QTabBar *tabs = TabWidget2->tabBar();
+    setReadingOrder(
+        {tabs, functionList, enabledBox, colorButton, editButton, addButton, deleteButton});
+    setReadingOrder({tabs, TextBrowser1, handsButton});
+    setReadingOrder({tabs, zoomBoxButton, xStepSpinBox, zoomStdButton, yStepSpinBox, findIntButton,
+                     gridCheckBox, gridXText, gridYText, saveButton, loadButton});
 }
 
 OptionsDialogBase::~OptionsDialogBase() = default;

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class Function;
+class QKeyEvent;
 class QPainter;
 class QMouseEvent;
 class QPaintEvent;
@@ -159,6 +160,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     // Positions to whole pixels: a plot position truncated toward zero, a

@@ -6,13 +6,15 @@
 #     installed in);
 #   - lintian finds no errors (its other remarks are printed);
 #   - cmake --install with DESTDIR and another prefix puts the same files there;
+#   - with the package's file type and menu entry in the caches, xdg-mime knows
+#     a saved set, by its name and by its first bytes, and names Tavlo to open it;
 #   - unpacked into a temporary folder, its tavlo-render writes a PNG and its
 #     tavlo starts and paints its window on the offscreen platform.
 # tools/test.sh runs it after the unit tests. Needs no display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/setup.sh lintian desktop-file-utils appstream
+tools/setup.sh lintian desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl
 deb=$(tools/package.sh)
 id=io.github.tavlo.Tavlo
 
@@ -51,6 +53,23 @@ grep -v '^running with root privileges' "$tmp/lintian.log" || true
 DESTDIR="$tmp/stage" cmake --install build --prefix /opt/tavlo >/dev/null
 diff <(cd "$root/usr" && find . -type f | sort) <(cd "$tmp/stage/opt/tavlo" && find . -type f | sort) ||
     fail "cmake --install and the package install different files"
+
+# A set is known as such whatever its name, the launcher opens it, and other
+# files are not taken for sets. xdg-mime looks at the unpacked tree first.
+XDG_DATA_DIRS="$root/usr/share" update-mime-database "$root/usr/share/mime"
+update-desktop-database "$root/usr/share/applications"
+xdg() {
+    env -u XDG_DATA_HOME XDG_CURRENT_DESKTOP=X-Generic HOME="$tmp/home" \
+        XDG_DATA_DIRS="$root/usr/share:/usr/share" XDG_CONFIG_DIRS="$tmp/home" xdg-mime query "$@"
+}
+printf '\0\0\024\005\0\0\0\001\377\377\377\377' >"$tmp/set" # an empty set
+head -c 4 "$tmp/set" >"$tmp/cut.tavlo"                          # known by its name only
+for file in "$tmp/set" "$tmp/cut.tavlo"; do
+    [ "$(xdg filetype "$file")" = application/x-tavlo-set ] || fail "$file is not known as a set"
+done
+cp "$root/usr/share/icons/hicolor/48x48/apps/$id.png" "$tmp/picture"
+[ "$(xdg filetype "$tmp/picture")" = image/png ] || fail "a picture is taken for a set"
+[ "$(xdg default application/x-tavlo-set)" = "$id.desktop" ] || fail "sets do not open with Tavlo"
 
 # The unpacked programs run against the system's libraries.
 "$root/usr/bin/tavlo-render" --y 'sin(x)' -o "$tmp/sine.png"

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,20 +53,39 @@ private slots:
     {
         using Make = std::function<QWidget *(Tavlo *)>;
         QTest::addColumn<Make>("make"); // the form to check, on top of a main window
-        QTest::newRow("mainWindow") << Make([](Tavlo *w) { return w; });
-        QTest::newRow("editDialog") << Make(
-            [](Tavlo *w) { return new EditDialog(w, "editdialog", true, 0, w->getGraph()); });
+        // What Tab visits, from where the form opens, in reading order.
+        QTest::addColumn<QString>("tabs");
+        QTest::newRow("mainWindow")
+            << Make([](Tavlo *w) { return w; })
+            << "graph1 editButton fCheckBox functionBox fColorButton deleteButton xMinText "
+               "xMaxText yMinText yMaxText addButton zoomSlider optionsButton";
+        QTest::newRow("editDialog") << Make([](Tavlo *w) {
+            return new EditDialog(w, "editdialog", true, 0, w->getGraph());
+        }) << "functionBox cancelButton colorButton okButton idBox depVarBox equalBox";
         QTest::newRow("colorDialog")
-            << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); });
-        QTest::newRow("optionsDialog")
-            << Make([](Tavlo *w) { return new OptionsDialog(w, "options", true, w->getGraph()); });
+            << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); })
+            << "redSlider greenSlider blueSlider okButton";
+        for (int page = 0; page < 4; ++page) {
+            const char *tabs[] = {"TabWidget2 zoomBoxButton xStepSpinBox zoomStdButton "
+                                  "yStepSpinBox findIntButton gridCheckBox gridXText gridYText "
+                                  "saveButton loadButton",
+                                  "TabWidget2 functionList enabledBox colorButton editButton "
+                                  "addButton deleteButton",
+                                  "TabWidget2 TextBrowser2", "TabWidget2 TextBrowser1 handsButton"};
+            QTest::addRow("optionsDialogPage%d", page) << Make([page](Tavlo *w) {
+                auto *d = new OptionsDialog(w, "options", true, w->getGraph());
+                d->TabWidget2->setCurrentIndex(page);
+                return d;
+            }) << tabs[page];
+        }
         QTest::newRow("fileDialog") << Make([](Tavlo *w) {
             return new FileDialog(w, "FileDialog", true, {}, QStringLiteral("*"));
-        });
-        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true, {}); });
+        }) << "ramButton cfButton sdButton fileView fileNameLine cancelButton okButton";
+        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true); }) << "";
     }
 
     // With no function and with one: an empty selector shows no text to read out.
+    // Tab goes round the form in reading order.
     void everyControlHasAName()
     {
         QFETCH(std::function<QWidget *(Tavlo *)>, make);
@@ -81,6 +101,18 @@ private slots:
             QStringList nameless;
             collectNameless(QAccessible::queryAccessibleInterface(form), nameless);
             QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
+
+            QVERIFY(QTest::qWaitForWindowActive(form));
+            QStringList visited; // named controls, not their inner parts ("qt_...")
+            for (QWidget *f; (f = QApplication::focusWidget());) {
+                const bool inner = f->objectName().startsWith(QLatin1String("qt_"));
+                const QString name = (inner ? f->parentWidget() : f)->objectName();
+                if (visited.contains(name))
+                    break;
+                visited << name;
+                QTest::keyClick(f, Qt::Key_Tab);
+            }
+            QTEST(visited.join(QLatin1Char(' ')), "tabs");
         }
     }
 

@@ -1,50 +1,36 @@
 #include "app/tavlo.h"
 #include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
+#include "dialogs/filedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
+#include "model/functionset.h"
 #include "model/numbertext.h"
 #include "plot/graphwidget.h"
+
+#include "../dialogs/modalscript.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 
 namespace {
 
 const QColor red(255, 0, 0);
 const QColor blue(0, 0, 255);
-
-// Runs `answer` on the modal dialog of type D once its loop is up. If it never
-// appears, whatever modal dialog is up is rejected so the test cannot hang.
-template<class D>
-void answerModal(std::function<void(D *)> answer, int tries = 200)
-{
-    QTimer::singleShot(0, qApp, [answer, tries] {
-        QWidget *top = QApplication::activeModalWidget();
-        if (auto *d = qobject_cast<D *>(top)) {
-            answer(d);
-        } else if (tries > 0) {
-            answerModal<D>(answer, tries - 1);
-        } else {
-            qWarning("expected modal dialog did not appear");
-            if (auto *d = qobject_cast<QDialog *>(top))
-                d->reject();
-        }
-    });
-}
 
 // Fills the edit dialog opened by `button` with `text` and, through the colour
 // dialog, colour `c`, then presses OK (or Cancel). id < 0 keeps the offered id.
@@ -53,24 +39,39 @@ int addOrEdit(QPushButton *button, const QString &text, const QColor &c, int id 
               bool accept = true)
 {
     GraphWidget *graph = static_cast<Tavlo *>(button->window())->getGraph();
-    auto atClose = std::make_shared<int>(-1);
-    answerModal<EditDialog>([=](EditDialog *d) {
-        if (id >= 0)
-            d->idBox->setValue(id);
-        d->functionBox->clear();
-        QTest::keyClicks(d->functionBox, text);
-        answerModal<ColorDialog>([c](ColorDialog *cd) {
-            cd->redSlider->setValue(c.red());
-            cd->greenSlider->setValue(c.green());
-            cd->blueSlider->setValue(c.blue());
-            QTest::mouseClick(cd->okButton, Qt::LeftButton);
-        });
-        QTest::mouseClick(d->colorButton, Qt::LeftButton);
-        *atClose = graph->getRedrawCount();
-        QTest::mouseClick(accept ? d->okButton : d->cancelButton, Qt::LeftButton);
-    });
+    int atClose = -1;
+    ModalScript script({[&](QWidget *w) {
+                            auto *d = qobject_cast<EditDialog *>(w);
+                            if (id >= 0)
+                                d->idBox->setValue(id);
+                            d->functionBox->clear();
+                            QTest::keyClicks(d->functionBox, text);
+                            QTimer::singleShot(0, d, [&, d] {
+                                d->colorButton->click(); // the colour dialog comes and goes
+                                atClose = graph->getRedrawCount();
+                                (accept ? d->okButton : d->cancelButton)->click();
+                            });
+                        },
+                        [c](QWidget *w) {
+                            auto *cd = qobject_cast<ColorDialog *>(w);
+                            cd->redSlider->setValue(c.red());
+                            cd->greenSlider->setValue(c.green());
+                            cd->blueSlider->setValue(c.blue());
+                            QTest::mouseClick(cd->okButton, Qt::LeftButton);
+                        }});
     QTest::mouseClick(button, Qt::LeftButton);
-    return *atClose;
+    return atClose;
+}
+
+// A step that puts `path` into the file dialog and presses OK.
+ModalScript::Step choosePath(const QString &path)
+{
+    return [path](QWidget *w) {
+        auto *fd = qobject_cast<FileDialog *>(w);
+        QVERIFY(fd);
+        fd->fileNameLine->setText(path);
+        fd->okButton->click();
+    };
 }
 
 int countPixels(const QImage &img, const QColor &c)
@@ -207,11 +208,12 @@ private slots:
         int redraws = graph->getRedrawCount();
         QColor seed = red;
         if (colour) {
-            answerModal<ColorDialog>([&seed, accept](ColorDialog *cd) {
+            ModalScript script({[&seed, accept](QWidget *w) {
+                auto *cd = qobject_cast<ColorDialog *>(w);
                 seed = cd->getColor();
                 cd->greenSlider->setValue(10);
                 accept ? cd->accept() : cd->reject();
-            });
+            }});
             QTest::mouseClick(w->fColorButton, Qt::LeftButton);
         } else {
             redraws = addOrEdit(w->findChild<QPushButton *>(button), QStringLiteral("3*x"), blue,
@@ -356,7 +358,8 @@ private slots:
 
         QList<float> whileOpen; // grid x, grid y, grid shown, x step, y step
         bool closed = false;
-        answerModal<OptionsDialog>([&](OptionsDialog *d) {
+        ModalScript script({[&](QWidget *options) {
+            auto *d = qobject_cast<OptionsDialog *>(options);
             d->gridXText->setText(QStringLiteral("0.5"));
             d->gridYText->setText(QStringLiteral("2*2"));
             QTest::mouseClick(d->gridCheckBox, Qt::LeftButton);
@@ -368,7 +371,7 @@ private slots:
             closed = !d->isVisible();
             if (!closed)
                 d->reject();
-        });
+        }});
         QTest::mouseClick(w->optionsButton, Qt::LeftButton);
 
         QCOMPARE(whileOpen, QList<float>({0.5f, 4.0f, 0.0f, 1.0f, 7.0f}));
@@ -379,6 +382,131 @@ private slots:
         const float xMin = button == QLatin1String("zoomStdButton") ? -10.0f : -3.0f;
         QCOMPARE(graph->getXMin(), xMin);
         QCOMPARE(w->xMinText->text(), formatNumber(xMin));
+    }
+
+    // With the focus, taken by a click, a key pans by a tenth of the range or
+    // zooms as one step of the slider, redraws and writes the bounds back once.
+    void plotKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("bounds"); // x-min x-max y-min y-max, from -10 10 -10 10
+        QTest::newRow("left") << int(Qt::Key_Left) << "-12 8 -10 10";
+        QTest::newRow("right") << int(Qt::Key_Right) << "-8 12 -10 10";
+        QTest::newRow("up") << int(Qt::Key_Up) << "-10 10 -8 12";
+        QTest::newRow("down") << int(Qt::Key_Down) << "-10 10 -12 8";
+        QTest::newRow("plus") << int(Qt::Key_Plus) << "-5 5 -5 5";
+        QTest::newRow("plusUnshifted") << int(Qt::Key_Equal) << "-5 5 -5 5";
+        QTest::newRow("minus") << int(Qt::Key_Minus) << "-15 15 -15 15";
+    }
+
+    void plotKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, bounds);
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        const QColor focusColor = w->palette().color(QPalette::Highlight);
+        w->editButton->setFocus();
+        QVERIFY(w->grab(QRect(2, 2, 234, 218)).toImage().pixelColor(0, 0) != focusColor);
+        QTest::mouseClick(graph, Qt::LeftButton, {}, QPoint(100, 100));
+        // The focus shows on the frame's own border, around the plot's pixels.
+        const QImage framed = w->grab(QRect(2, 2, 234, 218)).toImage();
+        QCOMPARE(framed.pixelColor(0, 0), focusColor);
+        QCOMPARE(framed.copy(1, 1, 232, 216).convertToFormat(QImage::Format_RGB32),
+                 graph->picture().convertToFormat(QImage::Format_RGB32));
+
+        QSignalSpy published(graph, &GraphWidget::panning);
+        QTest::keyClick(graph, Qt::Key(key));
+        QCOMPARE(published.count(), 2); // panning(true), then (false)
+        QCOMPARE(w->xMinText->text() + ' ' + w->xMaxText->text() + ' ' + w->yMinText->text() + ' ' +
+                     w->yMaxText->text(),
+                 bounds);
+    }
+
+    // Closing asks only when the set differs from the one loaded or saved last;
+    // Save closes once saved, Cancel or Escape keep the window and the set.
+    void closeAsks_data()
+    {
+        using L = QStringList;
+        QTest::addColumn<QStringList>("changes"); // "save" and "load" through Options
+        QTest::addColumn<int>("answer");          // the button pressed; 0: not asked; -1: Escape
+        QTest::addColumn<bool>("closes");         // after Save: the file dialog was not cancelled
+        QTest::newRow("nothingChanged") << L() << 0 << true;
+        QTest::newRow("addedAndDeleted") << L{"add", "delete"} << 0 << true;
+        QTest::newRow("savedInOptions") << L{"add", "save"} << 0 << true;
+        QTest::newRow("loadedIntoSaved") << L{"load"} << 0 << true;
+        QTest::newRow("loadedIntoChanged") << L{"add", "load"} << int(QMessageBox::Cancel) << false;
+        QTest::newRow("escape") << L{"disable"} << -1 << false;
+        QTest::newRow("discard") << L{"add"} << int(QMessageBox::Discard) << true;
+        QTest::newRow("saved") << L{"add"} << int(QMessageBox::Save) << true;
+        QTest::newRow("saveCancelled") << L{"add"} << int(QMessageBox::Save) << false;
+    }
+
+    void closeAsks()
+    {
+        QFETCH(QStringList, changes);
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        QTemporaryDir dir;
+        const QString set = dir.filePath(QStringLiteral("set")), saved = dir.filePath("saved");
+        const Function sine(0, QStringLiteral("sin(x)"), 'x', red, nullptr);
+        QCOMPARE(saveFunctionSet(set, &sine), SaveResult::Ok);
+        // Started as with "tavlo missing set": the missing file says so, with its
+        // name; the next is loaded, shown, and counts as saved.
+        QString loadError;
+        {
+            ModalScript start({[&loadError](QWidget *box) {
+                loadError = qobject_cast<QMessageBox *>(box)->informativeText();
+                qobject_cast<QMessageBox *>(box)->accept();
+            }});
+            w->loadFunctionFiles({dir.filePath("missing"), set});
+        }
+        QCOMPARE(loadError, dir.filePath("missing"));
+        QCOMPARE(w->functionBox->currentText(), QStringLiteral("sin(x)"));
+        Function *added = nullptr;
+        for (const QString &change : changes) {
+            if (change == QLatin1String("add"))
+                added = graph->addFunction(graph->getNumberOfFunctions(), "x", 'x', blue);
+            else if (change == QLatin1String("delete"))
+                graph->removeFunction(added);
+            else if (change == QLatin1String("disable"))
+                graph->setFunctionEnabled(0, false);
+            if (change != QLatin1String("save") && change != QLatin1String("load"))
+                continue;
+            const bool saving = change == QLatin1String("save");
+            ModalScript script({[saving](QWidget *options) {
+                                    auto *d = qobject_cast<OptionsDialog *>(options);
+                                    QTimer::singleShot(0, d, [d, saving] {
+                                        (saving ? d->saveButton : d->loadButton)->click();
+                                        d->reject(); // a save leaves the dialog open
+                                    });
+                                },
+                                choosePath(saving ? saved : set)});
+            QTest::mouseClick(w->optionsButton, Qt::LeftButton);
+        }
+        const QByteArray before = functionSetBytes(graph->getFunctions());
+
+        QStringList seen;
+        QList<ModalScript::Step> steps{[&seen, answer](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            seen << box->text();
+            answer < 0 ? QTest::keyClick(box, Qt::Key_Escape)
+                       : box->button(QMessageBox::StandardButton(answer))->click();
+        }};
+        if (answer == QMessageBox::Save)
+            steps << (closes ? choosePath(saved) : ModalScript::Step([](QWidget *fd) {
+                qobject_cast<QDialog *>(fd)->reject();
+            }));
+        ModalScript script(answer ? steps : QList<ModalScript::Step>());
+        QCOMPARE(w->close(), closes);
+        QCOMPARE(script.unexpectedCount(), 0);
+        QCOMPARE(seen.value(0), answer ? "Save the functions before closing?" : "");
+        QCOMPARE(functionSetBytes(graph->getFunctions()), before);
+        QCOMPARE(w->functionsChanged(), !closes);
+        QFile file(saved); // written by the last save, if any
+        const bool written =
+            changes.contains(QStringLiteral("save")) || answer == QMessageBox::Save;
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : "",
+                 written && closes ? before : "");
     }
 };
 
