@@ -274,23 +274,35 @@ void GraphWidget::drawAnswer(bool found, const QStringList &texts, float x, floa
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
+    // The picture has the screen's pixels: the circle, the font and the
+    // distances below grow with the device-pixel ratio, so that the answer
+    // takes the same place on the widget at any ratio.
+    const auto scaled = [this](int pixels) { return qRound(pixels * pictureRatio); };
     QFont plain = font();
     plain.setStyleStrategy(QFont::NoAntialias);
+    if (plain.pixelSize() > 0)
+        plain.setPixelSize(scaled(plain.pixelSize()));
+    else
+        plain.setPointSizeF(plain.pointSizeF() * pictureRatio);
     p.setFont(plain);
     const QFontMetrics metrics(p.font());
-    const int column = columnOf(x);
-    const int row = rowOf(y);
+    const Mapping m = pictureMapping();
+    const int column = m.columnOf(x);
+    const int row = m.rowOf(y);
     if (!found) {
         p.setPen(QPen(QColor(255, 0, 0), 0));
         const QString error = QStringLiteral("Error.");
-        const int left = std::max(0, std::min(column, pixXMax - metrics.horizontalAdvance(error)));
-        const int baseline = std::max(metrics.ascent(), std::min(row, pixYMax - metrics.descent()));
+        const int left =
+            std::max(0, std::min(column, m.pixXMax - metrics.horizontalAdvance(error)));
+        const int baseline =
+            std::max(metrics.ascent(), std::min(row, m.pixYMax - metrics.descent()));
         p.drawText(QPoint(left, baseline), error);
     } else {
         p.setPen(QPen(Qt::black, 0));
-        // An outline rectangle of width w covers w + 1 columns: this is the
-        // 5-pixel circle centred on the crossing's pixel.
-        p.drawEllipse(QRect(column - 2, row - 2, 4, 4));
+        // An outline rectangle of width w covers w + 1 columns: a circle 5 of
+        // the widget's pixels across, centred on the crossing's pixel.
+        const int radius = scaled(2);
+        p.drawEllipse(QRect(column - radius, row - radius, 2 * radius, 2 * radius));
         const QStringList lines{texts[0], texts[1], tr("(%1, %2)").arg(texts[2], texts[3])};
         // Up and to the right of the crossing, baselines 25, 15 and 5 pixels
         // above it. Where they would not fit they go to its left, or below it,
@@ -299,13 +311,15 @@ void GraphWidget::drawAnswer(bool found, const QStringList &texts, float x, floa
         int width = 0;
         for (const QString &t : lines)
             width = std::max(width, metrics.horizontalAdvance(t));
-        const int height = 20 + metrics.ascent() + metrics.descent();
-        int left = column + 5 + width <= pixXMax ? column + 5 : column - 5 - width;
-        int top = row - 25 - metrics.ascent() >= 0 ? row - 25 - metrics.ascent() : row + 5;
-        left = std::max(0, std::min(left, pixXMax - width));
-        top = std::max(0, std::min(top, pixYMax - height));
+        const int gap = scaled(5);
+        const int above = scaled(25) + metrics.ascent();
+        const int height = scaled(20) + metrics.ascent() + metrics.descent();
+        int left = column + gap + width <= m.pixXMax ? column + gap : column - gap - width;
+        int top = row - above >= 0 ? row - above : row + gap;
+        left = std::max(0, std::min(left, m.pixXMax - width));
+        top = std::max(0, std::min(top, m.pixYMax - height));
         for (int i = 0; i < 3; ++i)
-            p.drawText(QPoint(left, top + metrics.ascent() + 10 * i), lines[i]);
+            p.drawText(QPoint(left, top + metrics.ascent() + scaled(10) * i), lines[i]);
     }
     p.end();
     update();

@@ -38,6 +38,21 @@ std::vector<double> curveValues;
 // and the conversions (and the finder's small offsets from them) stay in range.
 constexpr float kFarPixel = 1e6f;
 
+// How many pixels of a screen at a device-pixel ratio cover `logical` pixels:
+// a fraction rounded up, so that the picture covers the widget (232 at 1.1:
+// 256). The 1e-6 keeps an exact product exact: 200 x 1.1 is a hair above 220
+// in doubles.
+int devicePixels(int logical, qreal ratio)
+{
+    return int(std::ceil(logical * ratio - 1e-6));
+}
+
+// Units of a range per pixel over `pixels` pixels; 0 where there are none.
+float unitsPerPixel(float lo, float hi, int pixels)
+{
+    return pixels > 0 ? std::fabs(hi - lo) / float(pixels) : 0.0f;
+}
+
 const QColor kGridColor(220, 220, 220);
 const QColor kAxisColor(140, 140, 140);
 
@@ -247,24 +262,43 @@ void GraphWidget::setLimits()
 
 // ---- Values and pixels ----
 
-int GraphWidget::columnOf(float x) const
+int GraphWidget::Mapping::columnOf(float x) const
 {
     return toPixel((x - xMin) / xUnitsPerPixel);
 }
 
-int GraphWidget::rowOf(float y) const
+int GraphWidget::Mapping::rowOf(float y) const
 {
     return toPixel(float(pixYMax) - (y - yMin) / yUnitsPerPixel);
 }
 
-float GraphWidget::xAt(float column) const
+float GraphWidget::Mapping::xAt(float column) const
 {
     return xMin + column * xUnitsPerPixel;
 }
 
-float GraphWidget::yAt(float row) const
+float GraphWidget::Mapping::yAt(float row) const
 {
     return yMin + (float(pixYMax) - row) * yUnitsPerPixel;
+}
+
+GraphWidget::Mapping GraphWidget::mapping() const
+{
+    return {xMin, yMin, xUnitsPerPixel, yUnitsPerPixel, pixXMax, pixYMax};
+}
+
+GraphWidget::Mapping GraphWidget::pictureMapping() const
+{
+    // The bounds as they stand, as for the widget's own pixels.
+    Mapping m = drawnScale;
+    m.xMin = xMin;
+    m.yMin = yMin;
+    return m;
+}
+
+QSize GraphWidget::pictureSize(qreal ratio) const
+{
+    return {devicePixels(width(), ratio), devicePixels(height(), ratio)};
 }
 
 int GraphWidget::toPixel(float position)
@@ -289,7 +323,8 @@ QPoint GraphWidget::pointerPixel(const QPointF &position)
 void GraphWidget::drawGraph()
 {
     ++redrawCount;
-    const QSize want = size().expandedTo(QSize(1, 1));
+    const qreal ratio = devicePixelRatio();
+    const QSize want = pictureSize(ratio).expandedTo(QSize(1, 1));
     if (image.paintingActive()) {
         // Re-entered from showBounds() within a redraw (the main window redraws
         // when the bound texts come back). The outer redraw repaints everything
@@ -297,16 +332,17 @@ void GraphWidget::drawGraph()
         // its effects on the state.
         QImage scratch(want, QImage::Format_RGB32);
         QPainter p(&scratch);
-        paintGraph(p);
+        paintGraph(p, ratio);
         return;
     }
     if (image.size() != want) {
         image = QImage(want, QImage::Format_RGB32);
         image.fill(palette().color(backgroundRole()));
     }
+    pictureRatio = ratio;
     {
         QPainter p(&image);
-        paintGraph(p);
+        paintGraph(p, ratio);
     }
     describe();
     update();
@@ -327,43 +363,53 @@ void GraphWidget::describe()
         setAccessibleDescription(text);
 }
 
-void GraphWidget::paintGraph(QPainter &p)
+void GraphWidget::paintGraph(QPainter &p, qreal ratio)
 {
     p.setRenderHint(QPainter::Antialiasing, antialiased);
 
-    xUnitsPerPixel = pixXMax > 0 ? std::fabs(xMax - xMin) / float(pixXMax) : 0.0f;
-    yUnitsPerPixel = pixYMax > 0 ? std::fabs(yMax - yMin) / float(pixYMax) : 0.0f;
+    // The plot over the device's pixels is mapped as a plot that many pixels
+    // large would be; the widget's own scale stays, for the pointer and the
+    // finder.
+    xUnitsPerPixel = unitsPerPixel(xMin, xMax, pixXMax);
+    yUnitsPerPixel = unitsPerPixel(yMin, yMax, pixYMax);
+    const int width = devicePixels(pixXMax, ratio);
+    const int height = devicePixels(pixYMax, ratio);
+    drawnScale.xUnitsPerPixel = unitsPerPixel(xMin, xMax, width);
+    drawnScale.yUnitsPerPixel = unitsPerPixel(yMin, yMax, height);
+    drawnScale.pixXMax = width;
+    drawnScale.pixYMax = height;
 
-    p.fillRect(QRect(0, 0, pixXMax, pixYMax), palette().color(backgroundRole()));
+    p.fillRect(QRect(0, 0, width, height), palette().color(backgroundRole()));
 
     if (showBoundsPending) {
         showBoundsPending = false;
         showBounds();
     }
+    const Mapping m = pictureMapping();
 
     if (gridEnabled) {
         p.setPen(QPen(kGridColor, 0));
         // Equal or not finite bounds have no pixels to put lines on.
-        if (xUnitsPerPixel > 0 && std::isfinite(xUnitsPerPixel)) {
+        if (m.xUnitsPerPixel > 0 && std::isfinite(m.xUnitsPerPixel)) {
             forGridPixels(
-                xMin, xMax, gridX, pixXMax, true, [&](float g) { return columnOf(g); },
-                [&](int c, float) { p.drawLine(c, 0, c, pixYMax); });
+                xMin, xMax, gridX, m.pixXMax, true, [&](float g) { return m.columnOf(g); },
+                [&](int c, float) { p.drawLine(c, 0, c, m.pixYMax); });
         }
-        if (yUnitsPerPixel > 0 && std::isfinite(yUnitsPerPixel)) {
+        if (m.yUnitsPerPixel > 0 && std::isfinite(m.yUnitsPerPixel)) {
             forGridPixels(
-                yMin, yMax, gridY, pixYMax, false, [&](float g) { return rowOf(g); },
-                [&](int r, float) { p.drawLine(0, r, pixXMax, r); });
+                yMin, yMax, gridY, m.pixYMax, false, [&](float g) { return m.rowOf(g); },
+                [&](int r, float) { p.drawLine(0, r, m.pixXMax, r); });
         }
     }
 
     // The axes lie at x = 0 and y = 0, on the widget or not.
     p.setPen(QPen(kAxisColor, 0));
-    const int r0 = rowOf(0);
-    p.drawLine(0, r0, pixXMax, r0);
-    const int c0 = columnOf(0);
-    p.drawLine(c0, 0, c0, pixYMax);
+    const int r0 = m.rowOf(0);
+    p.drawLine(0, r0, m.pixXMax, r0);
+    const int c0 = m.columnOf(0);
+    p.drawLine(c0, 0, c0, m.pixYMax);
 
-    drawCurves(p);
+    drawCurves(p, m);
 }
 
 QList<GraphWidget::GridLine> GraphWidget::gridLines(Qt::Orientation lines) const
@@ -494,7 +540,7 @@ private:
 // from the top and its values go to columns. A segment is drawn solid when
 // either end lies within the band of the window plus one step; otherwise it is
 // dotted at step 1 (an asymptote) and left out at larger steps.
-void GraphWidget::drawCurves(QPainter &p)
+void GraphWidget::drawCurves(QPainter &p, const Mapping &m)
 {
     for (activeFunction = functions; activeFunction;
          activeFunction = activeFunction->getNextFunction()) {
@@ -504,22 +550,22 @@ void GraphWidget::drawCurves(QPainter &p)
         const bool ofX = f->getIndepVariable() == 'x';
         const int step = std::max(ofX ? xStep : yStep, 1);
         const float first = float(ofX ? pixXMin : pixYMin);
-        const float last = float(ofX ? pixXMax : pixYMax);
-        const float margin = float(step) * (ofX ? yUnitsPerPixel : xUnitsPerPixel);
+        const float last = float(ofX ? m.pixXMax : m.pixYMax);
+        const float margin = float(step) * (ofX ? m.yUnitsPerPixel : m.xUnitsPerPixel);
         const float lo = (ofX ? yMin : xMin) - margin;
         const float hi = (ofX ? yMax : xMax) + margin;
         auto inBand = [lo, hi](float v) { return !(v < lo) && !(v > hi); };
         float &previous = ofX ? old_graph_y : old_graph_x;
         // s: the sampled column or row, v: the value there.
         auto point = [&](float s, float v) {
-            return ofX ? QPoint(toPixel(s), rowOf(v)) : QPoint(columnOf(v), toPixel(s));
+            return ofX ? QPoint(toPixel(s), m.rowOf(v)) : QPoint(m.columnOf(v), toPixel(s));
         };
 
         // The start point (at xMin, or at yMax), then every sample, evaluated in
         // one call in this order (rnd() in a formula draws its numbers in it).
         curveArguments.assign(1, double(ofX ? xMin : yMax));
         for (float s = first; s <= last; s += float(step))
-            curveArguments.push_back(double(ofX ? xAt(s) : yAt(s)));
+            curveArguments.push_back(double(ofX ? m.xAt(s) : m.yAt(s)));
         curveValues.resize(curveArguments.size());
         f->evaluateBatch(curveArguments.data(), curveValues.data(), int(curveArguments.size()));
 
@@ -554,10 +600,13 @@ void GraphWidget::drawCurves(QPainter &p)
 
 void GraphWidget::paintEvent(QPaintEvent *)
 {
-    if (image.isNull() || image.size() != size())
+    // The window may have moved to a screen of another device-pixel ratio.
+    const qreal ratio = devicePixelRatio();
+    if (image.isNull() || image.size() != pictureSize(ratio) || pictureRatio != ratio)
         drawGraph();
     QPainter p(this);
-    p.drawImage(0, 0, image);
+    // Each pixel of the picture onto one of the screen.
+    p.drawImage(QRectF(0, 0, image.width() / pictureRatio, image.height() / pictureRatio), image);
 }
 
 void GraphWidget::drawGraphSlot()

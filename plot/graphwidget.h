@@ -35,9 +35,13 @@ public:
     // The redraw: background, grid, axes, then every enabled function's curve.
     void drawGraph();
     // Draws the same picture with any painter (on any paint device) of the
-    // widget's size; drawGraph() uses it with the backing image.
-    void paintGraph(QPainter &p);
-    // The picture shown by the widget, including the intersection overlay.
+    // widget's size times `ratio` each way, in the device's own pixels: the
+    // plot mapped onto that many pixels by the same rules, its lines one pixel
+    // wide. drawGraph() uses it with the backing image at the screen's ratio.
+    void paintGraph(QPainter &p, qreal ratio = 1);
+    // The picture shown by the widget, including the intersection overlay, in
+    // the pixels of the screen (the device-pixel ratio times the widget's each
+    // way; a fraction of a pixel rounded up, so that it covers the widget).
     const QImage &picture() const { return image; }
     // How many times drawGraph() has run.
     int getRedrawCount() const { return redrawCount; }
@@ -99,16 +103,35 @@ public:
     bool getZoomBoxMode() const { return zoomBoxMode; }
     bool getFindingIntersection() const { return findingIntersection; }
 
-    // Plot values and pixels, with the scale factors of the last redraw and all
+    // Plot values and the pixels of a plot pixXMax x pixYMax pixels large, all
     // arithmetic in single precision. A value lands on the pixel its position
     // truncates to: column = trunc((x - xMin) / xUnitsPerPixel) and
     // row = trunc(pixYMax - (y - yMin) / yUnitsPerPixel); a pixel (whole, or a
     // float counter of them) stands for x = xMin + column * xUnitsPerPixel and
     // y = yMin + (pixYMax - row) * yUnitsPerPixel.
-    int columnOf(float x) const;
-    int rowOf(float y) const;
-    float xAt(float column) const;
-    float yAt(float row) const;
+    struct Mapping
+    {
+        float xMin = 0;
+        float yMin = 0;
+        float xUnitsPerPixel = 0;
+        float yUnitsPerPixel = 0;
+        int pixXMax = 0;
+        int pixYMax = 0;
+
+        int columnOf(float x) const;
+        int rowOf(float y) const;
+        float xAt(float column) const;
+        float yAt(float row) const;
+    };
+    // The widget's own pixels (the pointer's, the fields', the finder's) and
+    // those of its picture, which has ratio times as many each way; both with
+    // the scale factors of the last redraw. At ratio 1 they are the same.
+    Mapping mapping() const;
+    Mapping pictureMapping() const;
+    int columnOf(float x) const { return mapping().columnOf(x); }
+    int rowOf(float y) const { return mapping().rowOf(y); }
+    float xAt(float column) const { return mapping().xAt(column); }
+    float yAt(float row) const { return mapping().yAt(row); }
 
     // Intersection finder: the crossing of the two curves nearest (x, y), marked
     // on the picture and read out in the accessible description.
@@ -185,7 +208,9 @@ private:
     // would not fit; "Error." at the tap, inside the plot.
     void drawAnswer(bool found, const QStringList &texts, float x, float y);
 
-    void drawCurves(QPainter &p);
+    // The picture's size in pixels at a device-pixel ratio.
+    QSize pictureSize(qreal ratio) const;
+    void drawCurves(QPainter &p, const Mapping &m);
     // Tells screen readers what the last redraw shows: the bounds and how many
     // curves were drawn.
     void describe();
@@ -224,6 +249,10 @@ private:
 
     QString redrawDescription; // what describe() said of the last redraw
     QImage image;
+    qreal pictureRatio = 1; // the device-pixel ratio the picture was drawn at
+    // The scale factors and size of the last picture drawn; it maps with the
+    // bounds as they stand, so its own bounds are not used.
+    Mapping drawnScale;
     int redrawCount = 0;
     bool antialiased = false;
 };

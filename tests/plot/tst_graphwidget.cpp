@@ -23,14 +23,16 @@ const QRgb axis = qRgb(140, 140, 140);
 const QRgb red = qRgb(255, 0, 0);
 const QRgb black = qRgb(0, 0, 0);
 
-// The plot area as the main window builds it, 232 x 216: at the standard bounds and drawn
-// once, or at the given bounds and not drawn yet.
+// The plot area as the main window builds it, 232 x 216, on a screen of the given device-pixel
+// ratio: at the standard bounds and drawn once, or at the given bounds and not drawn yet.
 struct Plot : GraphWidget
 {
     QStringList log; // what reaches the bound fields, inside "(" and ")" while panning
+    qreal ratio;
 
-    explicit Plot(const QString &bounds = QString())
+    explicit Plot(const QString &bounds = QString(), qreal ratio = 1)
         : GraphWidget(nullptr, "graph1")
+        , ratio(ratio)
     {
         setGeometry(QRect(1, 1, 232, 216));
         const QStringList b = bounds.split(' ');
@@ -70,6 +72,11 @@ struct Plot : GraphWidget
         mouse(QEvent::MouseButtonRelease, release);
     }
     void tap(QPoint p) { drag(p, {}, p); }
+    int metric(PaintDeviceMetric m) const override
+    {
+        return m == PdmDevicePixelRatioScaled ? int(ratio * devicePixelRatioFScale())
+                                              : GraphWidget::metric(m);
+    }
 };
 
 int count(const QImage &img, QRect area, QRgb c)
@@ -108,16 +115,21 @@ private slots:
         QTest::addColumn<QString>("bounds");
         QTest::addColumn<QString>("spacing"); // empty: the grid switched off
         QTest::addColumn<QPoint>("axes");     // column of the y axis, row of the x axis; -1: off
+        QTest::addColumn<qreal>("ratio");     // device pixels to a pixel: drawn 232 x 216 times it
         // clang-format off
-        QTest::newRow("standard") << "-10 10 -10 10" << "1" << QPoint(116, 108);
-        QTest::newRow("gridOff") << "-10 10 -10 10" << "" << QPoint(116, 108);
-        QTest::newRow("yAxisOffPlot") << "5 15 -10 10" << "1" << QPoint(-1, 108);
-        QTest::newRow("finerThanPixel") << "-160 160 -160 160" << "1" << QPoint(116, 108);
-        QTest::newRow("tenths") << "-10 10 -7 3" << "0.1" << QPoint(116, 64);
-        QTest::newRow("farFromZero") << "1000000 1000010 -0.5 0.25" << "0.1" << QPoint(-1, 72);
-        QTest::newRow("reversed") << "7.5 -3 2 -2" << "0.3" << QPoint(-1, -1);
+        QTest::newRow("standard") << "-10 10 -10 10" << "1" << QPoint(116, 108) << 1.0;
+        QTest::newRow("gridOff") << "-10 10 -10 10" << "" << QPoint(116, 108) << 1.0;
+        QTest::newRow("yAxisOffPlot") << "5 15 -10 10" << "1" << QPoint(-1, 108) << 1.0;
+        QTest::newRow("finerThanPixel") << "-160 160 -160 160" << "1" << QPoint(116, 108) << 1.0;
+        QTest::newRow("tenths") << "-10 10 -7 3" << "0.1" << QPoint(116, 64) << 1.0;
+        QTest::newRow("farFromZero") << "1000000 1000010 -0.5 0.25" << "0.1" << QPoint(-1, 72) << 1.0;
+        QTest::newRow("reversed") << "7.5 -3 2 -2" << "0.3" << QPoint(-1, -1) << 1.0;
         // 1.5 units in the last place above 1: every addition there is a tie.
-        QTest::newRow("ties") << "1 1.0000276 0.9999 1.0001" << "1.78813934326171875E-7" << QPoint(-1, -1);
+        QTest::newRow("ties") << "1 1.0000276 0.9999 1.0001" << "1.78813934326171875E-7" << QPoint(-1, -1) << 1.0;
+        // Every line one device pixel wide, where a picture of 232 x 216 enlarged has 1 and 2.
+        QTest::newRow("standardAtRatio2") << "-10 10 -10 10" << "1" << QPoint(232, 216) << 2.0;
+        QTest::newRow("standardAtRatio1.5") << "-10 10 -10 10" << "1" << QPoint(174, 162) << 1.5;
+        QTest::newRow("tenthsAtRatio1.25") << "-10 10 -7 3" << "0.1" << QPoint(145, 81) << 1.25;
         // clang-format on
     }
 
@@ -126,7 +138,8 @@ private slots:
         QFETCH(QString, bounds);
         QFETCH(QString, spacing);
         QFETCH(QPoint, axes);
-        Plot plot(bounds);
+        QFETCH(qreal, ratio);
+        Plot plot(bounds, ratio);
         if (spacing.isEmpty()) {
             plot.toggle_grid();
         } else {
@@ -136,25 +149,30 @@ private slots:
         plot.grab();
         QCOMPARE(plot.getRedrawCount(), 1);
 
-        const float s = spacing.isEmpty() ? 0 : plot.getGridX(), ux = plot.getXUnitsPerPixel(),
-                    uy = plot.getYUnitsPerPixel();
+        const int w = int(232 * ratio), h = int(216 * ratio);
         const float x0 = plot.getXMin(), x1 = plot.getXMax(), y0 = plot.getYMin(),
                     y1 = plot.getYMax();
-        QImage expected(232, 216, QImage::Format_RGB32);
+        const float s = spacing.isEmpty() ? 0 : plot.getGridX(), ux = std::fabs(x1 - x0) / w,
+                    uy = std::fabs(y1 - y0) / h;
+        QImage expected(w, h, QImage::Format_RGB32);
         expected.fill(Qt::white);
         QPainter p(&expected);
         p.setPen(QPen(QColor(grid), 0));
         for (float sign : {1.0f, -1.0f}) {
             for (float g = 0; s > 0 && sign * g <= (sign > 0 ? x1 : -x0); g += sign * s)
-                p.drawLine(int((g - x0) / ux), 0, int((g - x0) / ux), 216);
+                p.drawLine(int((g - x0) / ux), 0, int((g - x0) / ux), h);
             for (float g = 0; s > 0 && sign * g <= (sign > 0 ? y1 : -y0); g += sign * s)
-                p.drawLine(0, int(216 - (g - y0) / uy), 232, int(216 - (g - y0) / uy));
+                p.drawLine(0, int(h - (g - y0) / uy), w, int(h - (g - y0) / uy));
         }
         p.setPen(QPen(QColor(axis), 0));
-        p.drawLine(axes.x(), 0, axes.x(), 216);
-        p.drawLine(0, axes.y(), 232, axes.y());
+        p.drawLine(axes.x(), 0, axes.x(), h);
+        p.drawLine(0, axes.y(), w, axes.y());
         p.end();
         QCOMPARE(plot.picture(), expected);
+        // On a screen of another ratio it is drawn anew for that screen.
+        plot.ratio = ratio == 1 ? 2 : 1;
+        plot.grab();
+        QCOMPARE(plot.picture().size(), QSize(232, 216) * plot.ratio);
     }
 
     void boundText_data()
@@ -202,26 +220,32 @@ private slots:
         QTest::addColumn<Points>("on"); // red pixels; none anywhere when empty
         QTest::addColumn<Points>("off");
         QTest::addColumn<QRectF>("defined"); // x, y, width, height in plot units: no red beyond
+        QTest::addColumn<qreal>("ratio");    // on/off in device pixels
         // y = 5 maps to row 216 - 15 / (20/216) = 54.
         const QRectF any(-20, -20, 40, 40);
         // clang-format off
-        QTest::newRow("constantOfX") << "x:5" << 4 << Points{{0, 54}, {117, 54}, {231, 54}} << Points{{117, 53}, {117, 55}} << any;
-        QTest::newRow("diagonal") << "x:x" << 1 << Points{{116, 108}, {58, 162}} << Points{{58, 54}} << any;
-        QTest::newRow("parabolaOfY") << "y:y^2/10" << 1 << Points{{116, 108}, {144, 54}} << Points{{105, 0}} << any;
-        QTest::newRow("failsToCompile") << "x:2x" << 4 << Points{{0, 108}, {231, 108}} << Points{} << any;
+        QTest::newRow("constantOfX") << "x:5" << 4 << Points{{0, 54}, {117, 54}, {231, 54}} << Points{{117, 53}, {117, 55}} << any << 1.0;
+        QTest::newRow("diagonal") << "x:x" << 1 << Points{{116, 108}, {58, 162}} << Points{{58, 54}} << any << 1.0;
+        QTest::newRow("parabolaOfY") << "y:y^2/10" << 1 << Points{{116, 108}, {144, 54}} << Points{{105, 0}} << any << 1.0;
+        QTest::newRow("failsToCompile") << "x:2x" << 4 << Points{{0, 108}, {231, 108}} << Points{} << any << 1.0;
         // Where a function is not defined nothing is drawn: no wall from the edge of its domain.
-        QTest::newRow("semicircle1") << "x:sqrt(25-x^2)" << 1 << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5);
-        QTest::newRow("semicircle4") << "x:sqrt(25-x^2)" << 4 << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5);
-        QTest::newRow("arcsine1") << "x:asin(x/3)*3" << 1 << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6);
-        QTest::newRow("arcsine4") << "x:asin(x/3)*3" << 4 << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6);
-        QTest::newRow("logarithm1") << "x:ln(x)" << 1 << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31);
-        QTest::newRow("logarithm4") << "x:ln(x)" << 4 << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31);
-        QTest::newRow("rootOfX1") << "x:sqrt(x)*2" << 1 << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33);
-        QTest::newRow("rootOfX4") << "x:sqrt(x)*2" << 4 << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33);
-        QTest::newRow("rootOfY1") << "y:sqrt(y)" << 1 << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10);
-        QTest::newRow("rootOfY4") << "y:sqrt(y)" << 4 << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10);
-        QTest::newRow("hidden") << "!x:x" << 4 << Points{} << Points{} << any;
-        QTest::newRow("emptyText") << "x:" << 4 << Points{} << Points{} << any;
+        QTest::newRow("semicircle1") << "x:sqrt(25-x^2)" << 1 << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5) << 1.0;
+        QTest::newRow("semicircle4") << "x:sqrt(25-x^2)" << 4 << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5) << 1.0;
+        QTest::newRow("arcsine1") << "x:asin(x/3)*3" << 1 << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6) << 1.0;
+        QTest::newRow("arcsine4") << "x:asin(x/3)*3" << 4 << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6) << 1.0;
+        QTest::newRow("logarithm1") << "x:ln(x)" << 1 << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31) << 1.0;
+        QTest::newRow("logarithm4") << "x:ln(x)" << 4 << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31) << 1.0;
+        QTest::newRow("rootOfX1") << "x:sqrt(x)*2" << 1 << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33) << 1.0;
+        QTest::newRow("rootOfX4") << "x:sqrt(x)*2" << 4 << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33) << 1.0;
+        QTest::newRow("rootOfY1") << "y:sqrt(y)" << 1 << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10) << 1.0;
+        QTest::newRow("rootOfY4") << "y:sqrt(y)" << 4 << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10) << 1.0;
+        QTest::newRow("hidden") << "!x:x" << 4 << Points{} << Points{} << any << 1.0;
+        QTest::newRow("emptyText") << "x:" << 4 << Points{} << Points{} << any << 1.0;
+        // One device pixel wide, at the device pixel of the value: y = 5 at row 108 of 432,
+        // x = 5 at column 261 of 348.
+        QTest::newRow("constantOfXAtRatio2") << "x:5" << 4 << Points{{0, 108}, {235, 108}, {463, 108}} << Points{{235, 107}, {235, 109}} << any << 2.0;
+        QTest::newRow("constantOfYAtRatio1.5") << "y:5" << 4 << Points{{261, 0}, {261, 160}, {261, 323}} << Points{{260, 160}, {262, 160}} << any << 1.5;
+        QTest::newRow("semicircle1AtRatio2") << "x:sqrt(25-x^2)" << 1 << Points{{232, 108}} << Points{} << QRectF(-5, 0, 10, 5) << 2.0;
         // clang-format on
     }
 
@@ -232,7 +256,8 @@ private slots:
         QFETCH(Points, on);
         QFETCH(Points, off);
         QFETCH(QRectF, defined);
-        Plot plot;
+        QFETCH(qreal, ratio);
+        Plot plot(QString(), ratio);
         plot.setXStep(step);
         plot.setYStep(step);
         plot.add(function, Qt::red);
@@ -246,9 +271,10 @@ private slots:
             QCOMPARE(count(img, img.rect(), red), 0);
         // Pixels are 20/232 and 20/216 wide: one of them counts as on the edge.
         const QRectF edge = defined.adjusted(-0.1, -0.1, 0.1, 0.1);
-        for (int r = 0; r < 216; ++r)
-            for (int c = 0; c < 232; ++c)
-                if (img.pixel(c, r) == red && !edge.contains(plot.xAt(c), plot.yAt(r)))
+        const GraphWidget::Mapping m = plot.pictureMapping();
+        for (int r = 0; r < img.height(); ++r)
+            for (int c = 0; c < img.width(); ++c)
+                if (img.pixel(c, r) == red && !edge.contains(m.xAt(c), m.yAt(r)))
                     QFAIL(qPrintable(QString("beyond: %1,%2").arg(c).arg(r)));
     }
 
@@ -406,6 +432,7 @@ private slots:
         QTest::addColumn<int>("redraws");  // armed: each write-back redraws too
         QTest::addColumn<Bounds>("bounds");
         QTest::addColumn<QString>("xMinText"); // empty: the fields are not written
+        QTest::addColumn<qreal>("ratio");
         // Every moving pan ends 10 columns right and 10 rows down of where panning began.
         const Bounds panned{-10.862069f, 9.137931f, -9.074074f, 10.925926f},
             standard{-10, 10, -10, 10};
@@ -413,21 +440,24 @@ private slots:
         const float x51 = -5.603448f, x150 = 2.931034f, y140 = -2.962963f, y41 = 6.203704f;
         const QPoint p(100, 100), corner(50, 40);
         // clang-format off
-        QTest::newRow("panOvershootAndBack") << false << false << p << Points{{60, 150}, {130, 90}, {110, 110}} << 3 << panned << "-10.8621";
-        QTest::newRow("panNoMove") << false << false << p << Points{} << 0 << standard << "-10";
-        QTest::newRow("panPressOnColumn0") << false << false << QPoint(0, 100) << Points{{20, 30}, {30, 40}} << 1 << panned << "-10.8621";
-        QTest::newRow("panPressOnRow0") << false << false << QPoint(100, 0) << Points{{5, 5}, {15, 15}} << 1 << panned << "-10.8621";
-        QTest::newRow("boxLastMoveIsSecondCorner") << true << false << corner << Points{{51, 41}, {10, 10}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        QTest::newRow("panOvershootAndBack") << false << false << p << Points{{60, 150}, {130, 90}, {110, 110}} << 3 << panned << "-10.8621" << 1.0;
+        QTest::newRow("panNoMove") << false << false << p << Points{} << 0 << standard << "-10" << 1.0;
+        QTest::newRow("panPressOnColumn0") << false << false << QPoint(0, 100) << Points{{20, 30}, {30, 40}} << 1 << panned << "-10.8621" << 1.0;
+        QTest::newRow("panPressOnRow0") << false << false << QPoint(100, 0) << Points{{5, 5}, {15, 15}} << 1 << panned << "-10.8621" << 1.0;
+        QTest::newRow("boxLastMoveIsSecondCorner") << true << false << corner << Points{{51, 41}, {10, 10}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.0;
         // A box dragged in any direction zooms to the box.
-        QTest::newRow("boxReversed") << true << false << corner << Points{{150, 140}, {51, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
-        QTest::newRow("boxUpRight") << true << false << corner << Points{{51, 140}, {150, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        QTest::newRow("boxReversed") << true << false << corner << Points{{150, 140}, {51, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.0;
+        QTest::newRow("boxUpRight") << true << false << corner << Points{{51, 140}, {150, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.0;
         // Equal bounds would trap the plot: the box is refused.
-        QTest::newRow("boxZeroWidth") << true << false << corner << Points{{51, 41}, {51, 140}} << 0 << standard << "";
-        QTest::newRow("boxOneMoveKeepsBounds") << true << false << corner << Points{{51, 41}} << 0 << standard << "";
-        QTest::newRow("boxWithFinderArmed") << true << true << corner << Points{{51, 41}, {150, 140}} << 2 << Bounds{x51, x150, y140, y41} << "-5.60345";
+        QTest::newRow("boxZeroWidth") << true << false << corner << Points{{51, 41}, {51, 140}} << 0 << standard << "" << 1.0;
+        QTest::newRow("boxOneMoveKeepsBounds") << true << false << corner << Points{{51, 41}} << 0 << standard << "" << 1.0;
+        QTest::newRow("boxWithFinderArmed") << true << true << corner << Points{{51, 41}, {150, 140}} << 2 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.0;
         // The pan is written to the fields (and redrawn), then the finder answers on top.
-        QTest::newRow("panWithFinderArmed") << false << true << p << Points{{105, 105}, {110, 110}} << 3 << panned << "-10.8621";
-        QTest::newRow("boxNoMoveKeepsBounds") << true << false << corner << Points{} << 0 << standard << "";
+        QTest::newRow("panWithFinderArmed") << false << true << p << Points{{105, 105}, {110, 110}} << 3 << panned << "-10.8621" << 1.0;
+        QTest::newRow("boxNoMoveKeepsBounds") << true << false << corner << Points{} << 0 << standard << "" << 1.0;
+        // The pointer's pixels are the widget's at any device-pixel ratio.
+        QTest::newRow("panAtRatio2") << false << false << p << Points{{60, 150}, {130, 90}, {110, 110}} << 3 << panned << "-10.8621" << 2.0;
+        QTest::newRow("boxAtRatio1.5") << true << false << corner << Points{{51, 41}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.5;
         // clang-format on
     }
 
@@ -439,7 +469,8 @@ private slots:
         QFETCH(Points, moves);
         QFETCH(Bounds, bounds);
         QFETCH(QString, xMinText);
-        Plot plot;
+        QFETCH(qreal, ratio);
+        Plot plot(QString(), ratio);
         plot.add("x:x");
         plot.add("y:y");
         const int before = plot.getRedrawCount();
@@ -572,6 +603,8 @@ private slots:
         QTest::addColumn<QPoint>("tap");
         QTest::addColumn<QString>("expected"); // "circle", "Error." or "nothing"
         QTest::addColumn<QPointF>("crossing"); // where the circle is expected
+        QTest::addColumn<qreal>(
+            "ratio"); // the tap in the widget's pixels, the circle in the device's
         // y = x + 0.3 and y = 0.7 - x cross at (0.2, 0.5): column 118, row 102.
         const QString up = "x:x+0.3", down = "x:0.7-x";
         const QPoint tap(120, 104);
@@ -580,27 +613,29 @@ private slots:
         // interval holds both.
         const QStringList close{"x:sin(x)*3", "x:x^2/4"};
         // clang-format off
-        QTest::newRow("thirdFunctionIgnored") << QStringList{"x:5", up, down} << -1 << tap << "circle" << at;
+        QTest::newRow("thirdFunctionIgnored") << QStringList{"x:5", up, down} << -1 << tap << "circle" << at << 1.0;
         // A hidden line passes nearest, through (0.32, 0.38).
-        QTest::newRow("hiddenCandidateSkipped") << QStringList{up, "!x:0.38", down} << -1 << tap << "circle" << at;
-        QTest::newRow("hiddenPartner") << QStringList{up, "!" + down} << -1 << tap << "Error." << none;
-        QTest::newRow("parallelLines") << QStringList{"x:x", "x:x+1"} << -1 << tap << "Error." << none;
-        QTest::newRow("errorKeptInside") << QStringList{"x:x", "x:x+1"} << -1 << QPoint(229, 1) << "Error." << none;
+        QTest::newRow("hiddenCandidateSkipped") << QStringList{up, "!x:0.38", down} << -1 << tap << "circle" << at << 1.0;
+        QTest::newRow("hiddenPartner") << QStringList{up, "!" + down} << -1 << tap << "Error." << none << 1.0;
+        QTest::newRow("parallelLines") << QStringList{"x:x", "x:x+1"} << -1 << tap << "Error." << none << 1.0;
+        QTest::newRow("errorKeptInside") << QStringList{"x:x", "x:x+1"} << -1 << QPoint(229, 1) << "Error." << none << 1.0;
         QTest::newRow("nanAndInfinityNeverChosen")
-            << QStringList{"x:ln(0-1)", up, "x:1/0", "y:1/0", "y:sqrt(0-1)", down} << -1 << tap << "circle" << at;
+            << QStringList{"x:ln(0-1)", up, "x:1/0", "y:1/0", "y:sqrt(0-1)", down} << -1 << tap << "circle" << at << 1.0;
         // x = 0.7 - y: the same crossing, through the nested search.
-        QTest::newRow("mixed") << QStringList{up, "y:0.7-y"} << -1 << tap << "circle" << at;
-        QTest::newRow("closeCrossingsAtZero") << close << -1 << QPoint(118, 107) << "circle" << QPointF(0, 0);
-        QTest::newRow("closeCrossingsRight") << close << -1 << QPoint(144, 91) << "circle" << QPointF(2.5625508, 1.6416667);
-        QTest::newRow("mixedLines") << QStringList{"x:x", "y:2-y"} << -1 << QPoint(129, 95) << "circle" << QPointF(1, 1);
+        QTest::newRow("mixed") << QStringList{up, "y:0.7-y"} << -1 << tap << "circle" << at << 1.0;
+        QTest::newRow("closeCrossingsAtZero") << close << -1 << QPoint(118, 107) << "circle" << QPointF(0, 0) << 1.0;
+        QTest::newRow("closeCrossingsRight") << close << -1 << QPoint(144, 91) << "circle" << QPointF(2.5625508, 1.6416667) << 1.0;
+        QTest::newRow("mixedLines") << QStringList{"x:x", "y:2-y"} << -1 << QPoint(129, 95) << "circle" << QPointF(1, 1) << 1.0;
         // x = sin(y)*4 bends back and forth over the bisection's rows.
-        QTest::newRow("mixedWavy") << QStringList{"x:cos(x)", "y:sin(y)*4"} << -1 << QPoint(132, 103) << "circle" << QPointF(1.2479359, 0.3172805);
+        QTest::newRow("mixedWavy") << QStringList{"x:cos(x)", "y:sin(y)*4"} << -1 << QPoint(132, 103) << "circle" << QPointF(1.2479359, 0.3172805) << 1.0;
         // The bisection ends within a pixel of both curves, but two pixels from their crossing.
-        QTest::newRow("mixedAtAShallowAngle") << QStringList{"x:x^2/4-2", "y:y^2/4-2"} << -1 << QPoint(101, 124) << "circle" << QPointF(-1.4641016, -1.4641016);
-        QTest::newRow("crossing20PixelsAway") << QStringList{"x:x", "x:3.5-x"} << -1 << QPoint(116, 108) << "Error." << none;
-        QTest::newRow("crossing16PixelsAskew") << QStringList{"x:x", "x:2-x"} << -1 << QPoint(116, 109) << "Error." << none;
-        QTest::newRow("oneRecordCounterTwo") << QStringList{up} << 2 << tap << "Error." << none;
-        QTest::newRow("counterBelowTwo") << QStringList{up, down} << 1 << tap << "nothing" << none;
+        QTest::newRow("mixedAtAShallowAngle") << QStringList{"x:x^2/4-2", "y:y^2/4-2"} << -1 << QPoint(101, 124) << "circle" << QPointF(-1.4641016, -1.4641016) << 1.0;
+        QTest::newRow("crossing20PixelsAway") << QStringList{"x:x", "x:3.5-x"} << -1 << QPoint(116, 108) << "Error." << none << 1.0;
+        QTest::newRow("crossing16PixelsAskew") << QStringList{"x:x", "x:2-x"} << -1 << QPoint(116, 109) << "Error." << none << 1.0;
+        QTest::newRow("oneRecordCounterTwo") << QStringList{up} << 2 << tap << "Error." << none << 1.0;
+        QTest::newRow("counterBelowTwo") << QStringList{up, down} << 1 << tap << "nothing" << none << 1.0;
+        QTest::newRow("mixedAtRatio2") << QStringList{up, "y:0.7-y"} << -1 << tap << "circle" << at << 2.0;
+        QTest::newRow("closeCrossingsRightAtRatio1.5") << close << -1 << QPoint(144, 91) << "circle" << QPointF(2.5625508, 1.6416667) << 1.5;
         // clang-format on
     }
 
@@ -613,7 +648,8 @@ private slots:
         QFETCH(QPoint, tap);
         QFETCH(QString, expected);
         QFETCH(QPointF, crossing);
-        Plot plot;
+        QFETCH(qreal, ratio);
+        Plot plot(QString(), ratio);
         for (const QString &f : functions)
             plot.add(f);
         if (counter >= 0)
@@ -646,10 +682,11 @@ private slots:
             QVERIFY2(qAbs(x - crossing.x()) < plot.getXUnitsPerPixel() &&
                          qAbs(y - crossing.y()) < plot.getYUnitsPerPixel(),
                      qPrintable(answer));
-            const int c = plot.columnOf(x), r = plot.rowOf(y);
-            for (QPoint p : Points{{c - 2, r}, {c + 2, r}, {c, r - 2}, {c, r + 2}})
+            const GraphWidget::Mapping m = plot.pictureMapping();
+            const int c = m.columnOf(x), r = m.rowOf(y), d = qRound(2 * ratio);
+            for (QPoint p : Points{{c - d, r}, {c + d, r}, {c, r - d}, {c, r + d}})
                 QCOMPARE(img.pixel(p), black);
-            QVERIFY(img.pixel(c - 3, r) != black && img.pixel(c + 3, r) != black);
+            QVERIFY(img.pixel(c - d - 1, r) != black && img.pixel(c + d + 1, r) != black);
             QCOMPARE(count(img, img.rect(), red), 0);
             QVERIFY(count(img, QRect(c - 105, r - 40, 210, 40), black) > 10);
         } else if (expected == "nothing") {
