@@ -15,22 +15,23 @@ QString tr(const char *text)
 
 } // namespace
 
-QString compileMessage(const QString &text, char indepVariable, int id, Function *listHead)
+CompileDiagnosis diagnoseCompile(const QString &text, char indepVariable, int id,
+                                 Function *listHead)
 {
     if (text.isEmpty())
-        return QString();
+        return {};
     // A scratch record prepares the text exactly as the stored function will
     // (rewrites, references to other functions) and compiles it.
     const char *message = nullptr;
     {
         Function probe(id, text, indepVariable, QColor(), listHead);
         if (probe.getFormula().code)
-            return QString();
+            return {};
         message = fget_error(); // a constant text of the engine; read before the
                                 // scratch record's release clears it
     }
     if (!message)
-        return tr("does not compile");
+        return {tr("does not compile"), -1};
 
     // The engine's position refers to the prepared text. It is shown only when
     // the typed text fails the same way, so that it points into what the user sees.
@@ -43,8 +44,18 @@ QString compileMessage(const QString &text, char indepVariable, int id, Function
     const bool samePlace = !f.code && typedMessage && std::strcmp(typedMessage, message) == 0 &&
                            position >= 0 && position <= typed.size();
     destrf(f);
-    const QString what = QString::fromLatin1(message).trimmed();
-    return samePlace ? tr("%1 at character %2").arg(what).arg(position + 1) : what;
+    return {QString::fromLatin1(message).trimmed(), samePlace ? position : -1};
+}
+
+QString locatedMessage(const QString &message, int position)
+{
+    return position >= 0 ? tr("%1 at character %2").arg(message).arg(position + 1) : message;
+}
+
+QString compileMessage(const QString &text, char indepVariable, int id, Function *listHead)
+{
+    const CompileDiagnosis d = diagnoseCompile(text, indepVariable, id, listHead);
+    return locatedMessage(d.message, d.position);
 }
 
 QString compileProblem(Function &f)
