@@ -133,18 +133,10 @@ public:
                 polygon(corners.constData(), int(corners.size()), OddEvenMode);
                 continue;
             }
-            const QRectF r = transform.mapRect(rects[i]);
             if (!openGroup(true))
                 return;
-            out += "<rect x=\"";
-            append(out, r.x());
-            out += "\" y=\"";
-            append(out, r.y());
-            out += "\" width=\"";
-            append(out, r.width());
-            out += "\" height=\"";
-            append(out, r.height());
-            out += "\"/>\n";
+            placed("rect", transform.mapRect(rects[i]));
+            out += "/>\n";
         }
     }
 
@@ -244,16 +236,8 @@ public:
         buffer.open(QIODevice::WriteOnly);
         image.copy(source.toAlignedRect()).save(&buffer, "PNG");
         // The painter has placed it: the engine declares no pixmap transforms.
-        const QRectF &r = target;
-        out += "<image x=\"";
-        append(out, r.x());
-        out += "\" y=\"";
-        append(out, r.y());
-        out += "\" width=\"";
-        append(out, r.width());
-        out += "\" height=\"";
-        append(out, r.height());
-        out += "\" preserveAspectRatio=\"none\" href=\"data:image/png;base64,";
+        placed("image", target);
+        out += " preserveAspectRatio=\"none\" href=\"data:image/png;base64,";
         out += png.toBase64();
         out += "\"/>\n";
     }
@@ -289,6 +273,22 @@ public:
     }
 
 private:
+    // The start of an element with its place: <name x=".." y=".." width=".." height=".."
+    void placed(const char *name, const QRectF &r)
+    {
+        out += '<';
+        out += name;
+        out += " x=\"";
+        append(out, r.x());
+        out += "\" y=\"";
+        append(out, r.y());
+        out += "\" width=\"";
+        append(out, r.width());
+        out += "\" height=\"";
+        append(out, r.height());
+        out += '"';
+    }
+
     template<typename Point>
     QPointF mapped(const Point &p) const
     {
