@@ -92,7 +92,7 @@ const Option kOptions[] = {
      "order, so an expression can refer to an earlier function as f(0))",
      nullptr},
     {nullptr, "--set", "FILE",
-     "the functions of a saved function set, with their colours\nand their enabled flags",
+     "the functions of a saved function set, with\ntheir colours and their enabled flags",
      [](Parser &p, const QStringList &v) {
          PlotItem item;
          item.kind = PlotItem::SetFile;
@@ -107,8 +107,8 @@ const Option kOptions[] = {
     {nullptr, "--x", "EXPR", "x in terms of y, e.g. --x 'y^2'",
      [](Parser &p, const QStringList &v) { return addExpression(p, v[0], 'y', "--x"); }},
     {nullptr, "--color", "RRGGBB",
-     "colour of the next --y or --x (also #RRGGBB or a name\nsuch as red); without it the "
-     "expressions take the colours\nd00000, 0000d0, 008000, c000c0, d07000, 008080, 000000 in turn",
+     "colour of the next --y or --x (also #RRGGBB or\na name such as red); without it the "
+     "expressions\ntake d00000, 0000d0, 008000, c000c0, d07000,\n008080 and 000000 in turn",
      [](Parser &p, const QStringList &v) {
          p.pendingColor = parseColor(v[0]);
          p.pendingColorText = v[0];
@@ -121,7 +121,7 @@ const Option kOptions[] = {
 
     {nullptr, nullptr, "", "Window (values are expressions, as in the plotter's fields: 2*pi())",
      nullptr},
-    {nullptr, "--size", "WxH", "picture size in pixels (default 232x216, 1 to 4096)",
+    {nullptr, "--size", "WxH", "picture size in pixels, 1 to 4096 (default\n232x216)",
      [](Parser &p, const QStringList &v) {
          return parseSize(v[0], p.o.size)
                     ? QString()
@@ -148,8 +148,8 @@ const Option kOptions[] = {
          return QString();
      }},
     {nullptr, "--step", "XSTEP YSTEP",
-     "sampling step in pixels for functions of x and of y,\n1 to 10 (default 4 4); step 1 shows "
-     "asymptotes as\ndotted lines",
+     "sampling step in pixels for functions of x and\nof y, 1 to 10 (default 4 4); step 1 shows\n"
+     "asymptotes as dotted lines",
      [](Parser &p, const QStringList &v) {
          return parseStep(v[0], p.o.xStep) && parseStep(v[1], p.o.yStep)
                     ? QString()
@@ -162,20 +162,20 @@ const Option kOptions[] = {
     {nullptr, nullptr, "", "Decorations (none by default, so the picture stays the window's)",
      nullptr},
     {nullptr, "--axes", "",
-     "numbers at the grid lines (at round steps without a grid),\nalong the axes, or along the "
+     "numbers at the grid lines (at round steps\nwithout a grid), along the axes, or along the\n"
      "edges when an axis is outside",
      [](Parser &p, const QStringList &) {
          p.o.axes = true;
          return QString();
      }},
     {nullptr, "--legend", "",
-     "each drawn function's text in its colour, in the corner\nwhere it covers the least of the "
+     "each drawn function's text in its colour, in\nthe corner where it covers the least of the\n"
      "curves",
      [](Parser &p, const QStringList &) {
          p.o.legend = true;
          return QString();
      }},
-    {nullptr, "--title", "TEXT", "a title at the top, cut short with \"...\" when too wide",
+    {nullptr, "--title", "TEXT", "a title at the top, cut short when too wide",
      [](Parser &p, const QStringList &v) {
          p.o.title = v[0];
          return QString();
@@ -197,8 +197,8 @@ const Option kOptions[] = {
          return QString();
      }},
     {nullptr, "--table", "N",
-     "instead of a picture, a CSV table of N evenly spaced\nvalues of each drawn function's "
-     "variable over its bounds\n(x for --y, y for --x), 2 to 1000000; to standard output,\nor to "
+     "instead of a picture, a CSV table of N evenly\nspaced values of each drawn function's\n"
+     "variable over its bounds (x for --y, y for\n--x), 2 to 1000000; to standard output, or to\n"
      "-o FILE ending in .csv",
      [](Parser &p, const QStringList &v) {
          bool ok = false;

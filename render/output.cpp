@@ -109,6 +109,10 @@ RenderStatus OutputFile::open()
         return failed(errno);
 
     temporary = directoryOf(target) + "/.tavlo-render-XXXXXX";
+    if (temporary.size() >= qsizetype(sizeof pendingTemporary)) {
+        temporary.clear();
+        return failed(ENAMETOOLONG);
+    }
     fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         const int why = errno;
