@@ -5,6 +5,7 @@
 // that the values agree bit for bit with ours).
 
 #include "formula/formula.h"
+#include "formula/bytecode.h"
 
 #include <cmath>
 #include <vector>
@@ -134,7 +135,7 @@ inline int instructionCount(const unsigned char *code)
 {
     int n = 0;
     for (const unsigned char *p = code; p && *p; ++n)
-        p += *p == OP_CONST || *p == OP_VAR || *p == OP_CALL ? 2 : 1;
+        p += instructionLength(*p);
     return n;
 }
 

@@ -7,6 +7,7 @@
 //   tavlo_digest > before.txt   ...   tavlo_digest | diff before.txt -
 
 #include "formula/formula.h"
+#include "formula/bytecode.h"
 #include "plot/graphwidget.h"
 
 #include <QApplication>
@@ -133,15 +134,13 @@ void formulaDigests()
             for (int i = 0; i < length; ++i)
                 std::printf(" %02x", f.code[i]);
             std::printf(" consts");
-            for (int i = 0; i < length; i += 2) {
+            for (int i = 0; i < length; i += instructionLength(f.code[i])) {
                 if (f.code[i] == OP_CONST) {
                     double c = f.ctable[f.code[i + 1]];
                     std::uint64_t bits;
                     std::memcpy(&bits, &c, sizeof bits);
                     std::printf(" %016llx", static_cast<unsigned long long>(bits));
                 }
-                if (f.code[i] != OP_CONST && f.code[i] != OP_VAR && f.code[i] != OP_CALL)
-                    --i; // one-byte instruction
             }
         }
         if (std::strcmp(text, "rnd()*0") != 0) {

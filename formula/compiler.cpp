@@ -1,4 +1,5 @@
 #include "formula/formula.h"
+#include "formula/bytecode.h"
 #include "formula/engine_state.h"
 
 #include <locale.h>
@@ -385,25 +386,9 @@ private:
 int stackNeed(const unsigned char *code)
 {
     int depth = 0, most = 0;
-    for (const unsigned char *p = code; *p;) {
-        switch (*p) {
-        case OP_CONST:
-        case OP_VAR:
-            ++depth;
-            p += 2;
-            break;
-        case OP_CALL:
-            depth += 1 - ftable[p[1]].n_pars;
-            p += 2;
-            break;
-        case OP_NEG:
-            ++p;
-            break;
-        default:
-            --depth;
-            ++p;
-            break;
-        }
+    for (const unsigned char *p = code; *p; p += instructionLength(*p)) {
+        const StackEffect effect = stackEffect(p);
+        depth += effect.leaves - effect.takes;
         most = std::max(most, depth);
     }
     return most;

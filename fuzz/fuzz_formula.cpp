@@ -8,6 +8,7 @@
 
 #include "formula/engine_state.h"
 #include "formula/formula.h"
+#include "formula/bytecode.h"
 
 #include <cmath>
 #include <cstddef>
@@ -44,8 +45,7 @@ std::string lettersFor(std::uint8_t b)
 std::vector<unsigned char> image(const formu &f, int length)
 {
     std::vector<unsigned char> out(f.code, f.code + length);
-    for (int i = 0; i < length;
-         i += (f.code[i] == OP_CONST || f.code[i] == OP_VAR || f.code[i] == OP_CALL) ? 2 : 1) {
+    for (int i = 0; i < length; i += instructionLength(f.code[i])) {
         if (f.code[i] == OP_CONST) {
             const auto *bytes = reinterpret_cast<const unsigned char *>(&f.ctable[f.code[i + 1]]);
             out.insert(out.end(), bytes, bytes + sizeof(double));

@@ -16,10 +16,11 @@ QString tr(const char *text)
 
 } // namespace
 
-QString compileMessage(const QString &text, char indepVariable, int id, Function *listHead)
+CompileDiagnosis diagnoseCompile(const QString &text, char indepVariable, int id,
+                                 Function *listHead)
 {
     if (text.isEmpty())
-        return QString();
+        return {};
     // A scratch record prepares the text exactly as the stored function will
     // (rewrites, references to other functions) and compiles it.
     const char *message = nullptr;
@@ -27,12 +28,12 @@ QString compileMessage(const QString &text, char indepVariable, int id, Function
         Function probe(id, QString(), indepVariable, QColor(), listHead);
         probe.setStringQuietly(text);
         if (probe.getFormula().code)
-            return QString();
+            return {};
         message = fget_error(); // a constant text of the engine; read before the
                                 // scratch record's release clears it
     }
     if (!message)
-        return tr("does not compile");
+        return {tr("does not compile"), -1};
 
     // The engine's position refers to the prepared text. It is shown only when
     // the typed text fails the same way, so that it points into what the user sees.
@@ -45,19 +46,24 @@ QString compileMessage(const QString &text, char indepVariable, int id, Function
     const bool samePlace = !f.code && typedMessage && std::strcmp(typedMessage, message) == 0 &&
                            position >= 0 && position <= typed.size();
     destrf(f);
-    return messageAt(QString::fromLatin1(message), samePlace ? position : -1);
+    return {QString::fromLatin1(message).trimmed(), samePlace ? position : -1};
 }
 
-QString messageAt(const QString &message, int position)
+QString locatedMessage(const QString &message, int position)
 {
-    const QString what = message.trimmed();
-    return position >= 0 ? tr("%1 at character %2").arg(what).arg(position + 1) : what;
+    return position >= 0 ? tr("%1 at character %2").arg(message).arg(position + 1) : message;
+}
+
+QString compileMessage(const QString &text, char indepVariable, int id, Function *listHead)
+{
+    const CompileDiagnosis d = diagnoseCompile(text, indepVariable, id, listHead);
+    return locatedMessage(d.message, d.position);
 }
 
 QString valueTextMessage(const QString &text)
 {
     const TextValue read = readValueText(text);
-    return read.ok ? QString() : messageAt(read.message, read.position);
+    return read.ok ? QString() : locatedMessage(read.message, read.position);
 }
 
 QString compileProblem(Function &f)

@@ -13,10 +13,19 @@ class Function;
 // belongs to (null: an empty list). Empty when the text compiles or is empty.
 QString compileMessage(const QString &text, char indepVariable, int id, Function *listHead);
 
-// The engine's message with the character it stopped at, counted from 1 for
-// a position from 0: "syntax error at character 2"; without a position (-1)
-// the message alone.
-QString messageAt(const QString &message, int position);
+// The same as the engine's message and the position (from 0) in the typed text,
+// -1 where the fault lies only in what preparation made of it (a reference).
+struct CompileDiagnosis
+{
+    QString message; // empty when the text compiles or is empty
+    int position = -1;
+};
+CompileDiagnosis diagnoseCompile(const QString &text, char indepVariable, int id,
+                                 Function *listHead);
+
+// The one wording of a located message: "unmatched parentheses at character 6"
+// for position 5; the message alone for position -1.
+QString locatedMessage(const QString &message, int position);
 
 // For a bound or grid text (see readValueText): empty when it reads, else why not.
 QString valueTextMessage(const QString &text);

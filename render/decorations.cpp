@@ -1,6 +1,6 @@
 #include "decorations.h"
 
-#include "renderoptions.h"
+#include "options.h"
 #include "vectorstate.h"
 
 #include "model/function.h"
@@ -8,6 +8,8 @@
 #include "plot/graphwidget.h"
 
 #include <QFontInfo>
+#include <QHash>
+#include <QSet>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
@@ -32,6 +34,17 @@ struct Mark
     int pixel;
     long long index;
 };
+
+// A text drawn on one line: its line breaks and tabs become spaces.
+QString oneLine(QString text)
+{
+    for (QChar &c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') ||
+            c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
 
 // The smallest of 1, 2, 5 times a power of ten that is at least `least`.
 double roundStep(double least)
@@ -81,8 +94,20 @@ private:
         const double left = align == Qt::AlignHCenter ? x - w / 2
                             : align == Qt::AlignRight ? x - w
                                                       : x;
-        const QRectF box(left, baseline - fm.ascent(), w, fm.ascent() + fm.descent());
+        QRectF box(left, baseline - fm.ascent(), w, fm.ascent() + fm.descent());
         if (mustFit) {
+            // A number at an edge slides inward, still touching its line.
+            const QPointF slide(box.left() < 0        ? -box.left()
+                                : box.right() > width ? width - box.right()
+                                                      : 0.0,
+                                box.top() < 0           ? -box.top()
+                                : box.bottom() > height ? height - box.bottom()
+                                                        : 0.0);
+            if (std::fabs(slide.x()) > box.width() / 2 || std::fabs(slide.y()) > box.height() / 2)
+                return false;
+            box.translate(slide);
+            x += slide.x();
+            baseline += slide.y();
             if (box.left() < 0 || box.top() < 0 || box.right() > width || box.bottom() > height)
                 return false;
             const QRectF apart = box.adjusted(-2, -1, 2, 1);
@@ -101,7 +126,8 @@ private:
         f.setPixelSize(font.pixelSize() * 5 / 4);
         f.setBold(true);
         const QFontMetricsF fm(f);
-        place(text, width / 2.0, 3 + fm.ascent(), Qt::AlignHCenter, kTitleColor, f, false);
+        place(fm.elidedText(oneLine(text), Qt::ElideRight, width - 6), width / 2.0, 3 + fm.ascent(),
+              Qt::AlignHCenter, kTitleColor, f, false);
         top = int(std::ceil(3 + fm.height()));
     }
 
@@ -162,7 +188,7 @@ private:
         QStringList texts;
         double textWidth = 0;
         for (const Function *f : shown) {
-            texts << fm.elidedText(f->getString(), Qt::ElideRight, width / 2.0);
+            texts << fm.elidedText(oneLine(f->getString()), Qt::ElideRight, width / 2.0);
             textWidth = std::max(textWidth, fm.horizontalAdvance(texts.last()));
         }
         const int line = int(std::ceil(fm.height()));
@@ -210,13 +236,32 @@ private:
             long long every = 1;
             for (int k = 0; every * px < least; ++k)
                 every = k % 3 == 1 ? every / 2 * 5 : every * 2;
+            // The lines by the multiple of the spacing they stand for, and by
+            // pixel: where lines lie closer than a pixel, each pixel shows
+            // only one of them, so a multiple may be drawn as another's line.
+            QHash<long long, int> pixelOf;
+            QSet<int> drawn;
             for (const GraphWidget::GridLine &l : grid) {
-                const long long index = std::llround(double(l.value) / double(spacing));
-                const bool seen = std::any_of(out.begin(), out.end(),
-                                              [&](const Mark &m) { return m.index == index; });
-                if (!seen && index % every == 0)
-                    out.append({double(l.value), l.pixel, index});
+                pixelOf.insert(std::llround(double(l.value) / double(spacing)), l.pixel);
+                drawn.insert(l.pixel);
             }
+            const double unit = double(every) * double(spacing);
+            const double first = std::ceil(double(lo) / unit);
+            const double last = std::floor(double(hi) / unit);
+            for (double k = first; k <= last && last - first < 10000; k += 1) {
+                const long long index = (long long)k * every;
+                const float v = narrow(double(index) * double(spacing));
+                const int near = ofX ? g.columnOf(v) : g.rowOf(v);
+                const int pixel = pixelOf.value(index, drawn.contains(near) ? near : -1);
+                // Named as the multiple, not as the running sum that drew it
+                // (5, not 5.00002, with a spacing of 0.0001).
+                if (pixel >= 0)
+                    out.append({double(index) * double(spacing), pixel, index});
+            }
+            // In the order the grid is drawn, which settles which of two
+            // numbers that would touch is shown.
+            std::sort(out.begin(), out.end(),
+                      [](const Mark &a, const Mark &b) { return a.pixel < b.pixel; });
             return out;
         }
         const double step = roundStep(least * double(upp));

@@ -1,5 +1,5 @@
-#include "plotrenderer.h"
-#include "renderoptions.h"
+#include "options.h"
+#include "render.h"
 
 #include "plot/graphwidget.h"
 
@@ -37,23 +37,21 @@ int main(int argc, char **argv)
         return ExitUsage;
     }
     const RenderOptions &options = parsed.options;
-    if (options.help) {
-        out << renderHelp();
-        return ExitOk;
-    }
-    if (options.version) {
-        out << "tavlo-render " << TAVLO_VERSION << '\n';
-        return ExitOk;
+    if (options.help || options.version) {
+        out << (options.help
+                    ? renderHelp()
+                    : QStringLiteral("tavlo-render %1\n").arg(QLatin1String(TAVLO_VERSION)));
+        out.flush();
+        return out.status() == QTextStream::Ok ? ExitOk : ExitOutput;
     }
 
-    // No display is needed. The minimal platform starts without the font
-    // database (some 7 ms of a 20 ms run), which only text needs; with text
-    // it is told to load the fonts.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        const bool text = options.format != RenderOptions::Csv &&
-                          (options.axes || options.legend || !options.title.isEmpty());
-        qputenv("QT_QPA_PLATFORM", text ? "minimal:enable_fonts" : "minimal");
-    }
+    // Never a display, whatever QT_QPA_PLATFORM names (an X server or a
+    // Wayland compositor that is not there would abort the run). The minimal
+    // platform starts without the font database (some 7 ms of a 20 ms run),
+    // which only text needs; with text it is told to load the fonts.
+    const bool text = options.format != RenderOptions::Csv &&
+                      (options.axes || options.legend || !options.title.isEmpty());
+    qputenv("QT_QPA_PLATFORM", text ? "minimal:enable_fonts" : "minimal");
     // The toolkit sees no arguments, so none of ours is taken as one of its
     // own (-style, -geometry, ...).
     int appArgc = 1;
@@ -65,10 +63,7 @@ int main(int argc, char **argv)
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     GraphWidget graph;
-    RenderStatus status = setUpGraph(graph, options);
-    if (status.code == ExitOk)
-        status = options.format == RenderOptions::Csv ? writeTable(graph, options)
-                                                      : writePicture(graph, options);
+    const RenderStatus status = render(graph, options);
     err << status.message;
     return status.code;
 }

@@ -5,8 +5,8 @@ Each mutant in tools/mutants.txt names a file, an exact text fragment of one lin
 replacement (never a line number, so the list survives edits elsewhere in the file). The script
 copies the project into a scratch folder (the real tree is never touched), builds it once, runs
 the tests to get a passing baseline, and then, per mutant: applies it, rebuilds only the test
-programs, runs the test programs whose binaries (or the tools they run) changed, and restores the
-file. It prints a Markdown table: killed by which test program(s), survived, "stale" (the fragment
+programs, runs the test programs whose binaries (or the tools they run, which a test names in its
+REQUIRED_FILES property) changed, and restores the file. It prints a Markdown table: killed by which test program(s), survived, "stale" (the fragment
 is no longer in the file: refresh the list) or "build error" (neither counts as a kill).
 
     tools/mutate.py                         # every mutant, code and tests from the working tree
@@ -207,8 +207,9 @@ class Suite:
                 "cwd": props.get("WORKING_DIRECTORY", str(build)),
                 "limit": float(props.get("TIMEOUT", 1500)),
                 "baseline": None,
+                # Programs it runs besides its own (tavlo-render): the test's REQUIRED_FILES.
+                "uses": {Path(p) for p in props.get("REQUIRED_FILES", [])},
             }
-        self.uses = {}  # test name -> executables it runs besides its own (e.g. tavlo-render)
         self.running, self.lock = set(), threading.Lock()
 
     def targets(self):
@@ -223,23 +224,13 @@ class Suite:
                 exes.add(path)
         return exes
 
-    def find_tool_uses(self):
-        """A test that runs another program of ours has that program's path compiled in."""
-        own = {Path(t["command"][0]) for t in self.tests.values()}
-        tools = [p for p in self.executables() if p not in own]
-        for name, test in self.tests.items():
-            data = Path(test["command"][0]).read_bytes()
-            # The path may be compiled in as UTF-8 or as UTF-16 (QStringLiteral).
-            self.uses[name] = {t for t in tools
-                               if str(t).encode() in data or str(t).encode("utf-16-le") in data}
-
     def stamps(self):
         return {p: p.stat().st_mtime_ns for p in self.executables()}
 
     def affected(self, before, after):
         changed = {p for p, t in after.items() if before.get(p) != t}
         return [n for n, t in self.tests.items()
-                if Path(t["command"][0]) in changed or self.uses.get(n, set()) & changed]
+                if Path(t["command"][0]) in changed or t["uses"] & changed]
 
     def run(self, names, timeout=None):
         """{name: (status, seconds, output)}; status is None when the test passed."""
@@ -437,7 +428,6 @@ def main():
     if status:
         sys.exit("the unmutated copy does not build:\n" + log_tail(out))
     suite = Suite(build, args.jobs)  # the build may have re-run CMake
-    suite.find_tool_uses()
     print("# baseline test run", file=sys.stderr)
     baseline = suite.run(list(suite.tests))
     for name, (status, seconds, _) in baseline.items():

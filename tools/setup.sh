@@ -3,7 +3,10 @@
 # those that are missing. Quiet when everything is there already.
 set -euo pipefail
 
-packages=(g++ make cmake qt6-base-dev fonts-dejavu-core fonts-liberation "$@")
+# zlib1g-dev: tavlo-render's PNG; libxml2-utils (xmllint) and locales (localedef):
+# the render tests.
+packages=(g++ make cmake qt6-base-dev zlib1g-dev fonts-dejavu-core fonts-liberation libxml2-utils
+    locales "$@")
 
 missing=()
 for p in "${packages[@]}"; do

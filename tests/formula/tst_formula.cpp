@@ -1,4 +1,5 @@
 #include "formula/formula.h"
+#include "formula/bytecode.h"
 #include "formula/engine_state.h"
 
 #include <QLocale>
@@ -33,7 +34,7 @@ struct Compiled
             return;
         code = QByteArray(reinterpret_cast<const char *>(f.code), length).toHex(' ');
         QByteArrayList list; // folding keeps the constants in use dense from index 0
-        for (int i = 0; i < length; i += std::strchr("DVF", f.code[i]) ? 2 : 1) {
+        for (int i = 0; i < length; i += instructionLength(f.code[i])) {
             for (int k = int(list.size()); f.code[i] == OP_CONST && k <= f.code[i + 1]; ++k)
                 list << (std::isnan(f.ctable[k]) && std::signbit(f.ctable[k])
                              ? QByteArray("-nan") // the sign Qt's formatting drops

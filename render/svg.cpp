@@ -1,14 +1,20 @@
-#include "svgwriter.h"
+#include "svg.h"
 
 #include "decorations.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QPaintEngine>
+#include <QPixmap>
+#include <QPolygonF>
+#include <QTransform>
 #include <QPainterPath>
 #include <QPen>
 
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -36,9 +42,28 @@ QByteArray colorText(const QColor &c)
     return c.name(QColor::HexRgb).toLatin1();
 }
 
+// Text as XML 1.0 takes it, in UTF-8: the markup characters escaped, and
+// what XML forbids (control characters other than tab, line feed and carriage
+// return, lone surrogates, U+FFFE, U+FFFF) replaced by U+FFFD, so that every
+// reader accepts the document whatever a title or a set file holds.
 QByteArray escaped(const QString &text)
 {
-    return text.toHtmlEscaped().toUtf8();
+    QString safe;
+    safe.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const ushort u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            safe += c;
+            safe += text[++i];
+        } else if ((u < 0x20 && u != 0x9 && u != 0xA && u != 0xD) || c.isSurrogate() ||
+                   u == 0xFFFE || u == 0xFFFF) {
+            safe += QChar::ReplacementCharacter;
+        } else {
+            safe += c;
+        }
+    }
+    return safe.toHtmlEscaped().toUtf8();
 }
 
 } // namespace
@@ -47,7 +72,8 @@ class SvgEngine final : public QPaintEngine
 {
 public:
     SvgEngine(QSize size, bool crisp)
-        : QPaintEngine(QPaintEngine::AllFeatures)
+        : QPaintEngine(QPaintEngine::PrimitiveTransform | QPaintEngine::AlphaBlend |
+                       QPaintEngine::Antialiasing | QPaintEngine::PainterPaths)
         , w(size.width())
         , h(size.height())
         , crisp(crisp)
@@ -75,12 +101,21 @@ public:
     }
     Type type() const override { return QPaintEngine::User; }
 
+    // Gradients, patterns and opacity are not declared: the painter draws
+    // them into an image (drawImage). Clipping has no such fall-back: it makes
+    // the document fail.
     void updateState(const QPaintEngineState &state) override
     {
+        if (state.state() & DirtyTransform)
+            transform = state.transform();
         if (state.state() & DirtyPen)
             pen = state.pen();
         if (state.state() & DirtyBrush)
             brush = state.brush();
+        if (state.state() & (DirtyClipPath | DirtyClipRegion))
+            clipping = state.clipOperation() != Qt::NoClip;
+        if (state.state() & DirtyClipEnabled)
+            clipping = clipping && state.isClipEnabled();
     }
 
     void drawRects(const QRect *rects, int count) override
@@ -92,18 +127,16 @@ public:
     }
     void drawRects(const QRectF *rects, int count) override
     {
-        if (!openGroup(true))
-            return;
         for (int i = 0; i < count; ++i) {
-            out += "<rect x=\"";
-            append(out, rects[i].x());
-            out += "\" y=\"";
-            append(out, rects[i].y());
-            out += "\" width=\"";
-            append(out, rects[i].width());
-            out += "\" height=\"";
-            append(out, rects[i].height());
-            out += "\"/>\n";
+            if (transform.type() > QTransform::TxScale) {
+                const QPolygonF corners(rects[i]);
+                polygon(corners.constData(), int(corners.size()), OddEvenMode);
+                continue;
+            }
+            if (!openGroup(true))
+                return;
+            placed("rect", transform.mapRect(rects[i]));
+            out += "/>\n";
         }
     }
 
@@ -112,8 +145,8 @@ public:
     {
         bool started = false;
         for (int i = 0; i < count; ++i) {
-            const auto a = lines[i].p1();
-            const auto b = lines[i].p2();
+            const QPointF a = mapped(lines[i].p1());
+            const QPointF b = mapped(lines[i].p2());
             if (beyond(a.x(), b.x(), w) || beyond(a.y(), b.y(), h))
                 continue;
             if (!started) {
@@ -143,23 +176,24 @@ public:
         const bool polyline = mode == PolylineMode;
         bool left = true, right = true, above = true, below = true;
         for (int i = 0; i < count; ++i) {
-            left = left && points[i].x() < -1;
-            right = right && points[i].x() > w + 1;
-            above = above && points[i].y() < -1;
-            below = below && points[i].y() > h + 1;
+            const QPointF p = mapped(points[i]);
+            left = left && p.x() < -1;
+            right = right && p.x() > w + 1;
+            above = above && p.y() < -1;
+            below = below && p.y() > h + 1;
         }
         if (left || right || above || below || !openGroup(!polyline))
             return;
         if (count == 1) {
             // A polyline of one point shows as a dot under the square cap.
             out += "<path d=\"M";
-            point(points[0], ' ');
+            point(mapped(points[0]), ' ');
             out += "h0\"/>\n";
             return;
         }
         out += polyline ? "<polyline points=\"" : "<polygon points=\"";
         for (int i = 0; i < count; ++i)
-            point(points[i], ',');
+            point(mapped(points[i]), ',');
         out.chop(1);
         out += "\"/>\n";
     }
@@ -187,7 +221,26 @@ public:
         for (const QPolygonF &poly : path.toSubpathPolygons())
             polygon(poly.constData(), int(poly.size()), closed ? OddEvenMode : PolylineMode);
     }
-    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+    void drawPixmap(const QRectF &r, const QPixmap &pixmap, const QRectF &source) override
+    {
+        drawImage(r, pixmap.toImage(), source, Qt::AutoColor);
+    }
+    void drawImage(const QRectF &target, const QImage &image, const QRectF &source,
+                   Qt::ImageConversionFlags) override
+    {
+        if (!drawable())
+            return;
+        closeGroup();
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.copy(source.toAlignedRect()).save(&buffer, "PNG");
+        // The painter has placed it: the engine declares no pixmap transforms.
+        placed("image", target);
+        out += " preserveAspectRatio=\"none\" href=\"data:image/png;base64,";
+        out += png.toBase64();
+        out += "\"/>\n";
+    }
 
     void text(const PlacedText &t)
     {
@@ -210,14 +263,38 @@ public:
         out += " xml:space=\"preserve\">" + escaped(t.text) + "</text>\n";
     }
 
-    QByteArray finish()
+    std::optional<QByteArray> finish()
     {
         closeGroup();
         out += "</svg>\n";
+        if (unsupported)
+            return std::nullopt;
         return std::move(out);
     }
 
 private:
+    // The start of an element with its place: <name x=".." y=".." width=".." height=".."
+    void placed(const char *name, const QRectF &r)
+    {
+        out += '<';
+        out += name;
+        out += " x=\"";
+        append(out, r.x());
+        out += "\" y=\"";
+        append(out, r.y());
+        out += "\" width=\"";
+        append(out, r.width());
+        out += "\" height=\"";
+        append(out, r.height());
+        out += '"';
+    }
+
+    template<typename Point>
+    QPointF mapped(const Point &p) const
+    {
+        return transform.type() == QTransform::TxNone ? QPointF(p) : transform.map(QPointF(p));
+    }
+
     static bool beyond(double a, double b, int size)
     {
         return (a < -1 && b < -1) || (a > size + 1 && b > size + 1);
@@ -234,8 +311,17 @@ private:
 
     // Opens a group with the pen (and, for filled shapes, the brush) in force,
     // unless the open one has them; false when the shape would not show.
+    // False, and the document failed, when drawing is clipped.
+    bool drawable()
+    {
+        unsupported = unsupported || clipping;
+        return !clipping;
+    }
+
     bool openGroup(bool filled)
     {
+        if (!drawable())
+            return false;
         QByteArray style;
         const bool stroked = pen.style() != Qt::NoPen;
         if (filled && brush.style() != Qt::NoBrush)
@@ -281,6 +367,9 @@ private:
     const bool crisp;
     QPen pen;
     QBrush brush;
+    QTransform transform;
+    bool clipping = false;
+    bool unsupported = false; // something was drawn that the document cannot show
     QByteArray groupStyle;
     QByteArray out;
 };
@@ -302,7 +391,7 @@ void SvgWriter::addText(const PlacedText &text)
     engine->text(text);
 }
 
-QByteArray SvgWriter::finish()
+std::optional<QByteArray> SvgWriter::finish()
 {
     return engine->finish();
 }

@@ -5,6 +5,7 @@
 #include <QSize>
 
 #include <memory>
+#include <optional>
 
 struct PlacedText;
 class SvgEngine;
@@ -16,8 +17,10 @@ class SvgEngine;
 // shows at the size of the PNG of the same plot.
 //
 // Written for the plot's few kinds of drawing (QSvgGenerator's general writer
-// took 45 ms of a 1920 x 1080 plot's 70 ms); what it does not know (pixmaps,
-// painter paths other than polygons) it leaves out.
+// took 45 ms of a 1920 x 1080 plot's 70 ms). Its engine declares only what it
+// writes as such (pens, solid brushes, their opacity, transforms, curves as
+// polygons); the painter emulates the rest, through images where it must.
+// Clipped drawing it cannot write: the document then fails.
 class SvgWriter final : public QPaintDevice
 {
 public:
@@ -30,8 +33,9 @@ public:
     QPaintEngine *paintEngine() const override;
     // A text element, selectable and sharp at any zoom; outside any painter.
     void addText(const PlacedText &text);
-    // The whole document; nothing more can be drawn afterwards.
-    QByteArray finish();
+    // The whole document, or nothing when it could not show what was drawn;
+    // nothing more can be drawn afterwards.
+    std::optional<QByteArray> finish();
 
 protected:
     int metric(PaintDeviceMetric metric) const override;

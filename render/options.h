@@ -6,15 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-// What tavlo-render exits with; documented in --help and the README.
-enum ExitCode {
-    ExitOk = 0,
-    ExitUsage = 1,      // unknown option, missing or malformed argument
-    ExitExpression = 2, // an expression (function, bound or grid) does not compile or is unusable
-    ExitSetFile = 3,    // a function-set file cannot be read or is damaged
-    ExitOutput = 4      // the output file (or standard output) cannot be written
-};
-
 // One source of functions, in command-line order: a saved set or one expression.
 struct PlotItem
 {
@@ -41,7 +32,7 @@ struct RenderOptions
     int xStep = 4;
     int yStep = 4;
     QList<PlotItem> items;
-    bool axes = false;      // tick numbers at the grid lines
+    bool axes = false;      // numbers at the grid lines
     bool legend = false;    // the functions' texts in their colours
     QString title;          // empty: none
     bool antialias = false; // smooth curves and text
@@ -63,4 +54,5 @@ struct ParseResult
 ParseResult parseRenderOptions(const QStringList &args);
 
 QString renderUsage();
+// The usage, then every option with its text, then the exit statuses.
 QString renderHelp();
