@@ -121,10 +121,10 @@ void runBlock(formu f, int letter, const double *xs, double *out, int n, double 
         ++pc;                                                                                      \
         if (samples) {                                                                             \
             for (int i = 0; i < n; ++i)                                                            \
-                a[i] = a[i] op b[i];                                                               \
+                a[i] = op(a[i], b[i]);                                                             \
         } else {                                                                                   \
             for (int i = 0; i < n; ++i)                                                            \
-                a[i] = a[i] op c;                                                                  \
+                a[i] = op(a[i], c);                                                                \
         }                                                                                          \
         continue;
                     TAVLO_ARITHMETIC(TAVLO_BLOCK_FUSED)
@@ -158,7 +158,7 @@ void runBlock(formu f, int letter, const double *xs, double *out, int n, double 
         double *__restrict a = block(depth - 2);                                                   \
         const double *__restrict b = block(depth - 1);                                             \
         for (int i = 0; i < n; ++i)                                                                \
-            a[i] = a[i] op b[i];                                                                   \
+            a[i] = op(a[i], b[i]);                                                                 \
         --depth;                                                                                   \
         break;                                                                                     \
     }

@@ -2,6 +2,8 @@
 
 #include "formula/formula.h"
 
+#include <cmath>
+
 // The byte code's layout, described once for everything that walks it: the
 // compiler's stack count, both evaluators, the tests, the fuzz targets and the
 // benchmarks. Code is a run of instructions ending with OP_END. Each is its
@@ -49,14 +51,42 @@ inline StackEffect stackEffect(const unsigned char *pc)
 
 // ---- For the evaluators (value() and fval_batch()) ----
 
-// The operators that are one IEEE operation each: op-code, name, C++ operator.
-// Both evaluators write their instructions from this list: value() one sample
-// at a time, fval_batch() as loops over a block that the compiler vectorises.
+// Of two NaN operands, an operation passes on the left one, as the processor
+// does for - and /. The C++ compiler may hand the operands of + and * over
+// either way round, since they commute, so those two say it explicitly: the
+// folded constants, value() and fval_batch() then agree in every build on the
+// NaN, and on its sign, which a bound text shows ("(0/0)+(-(0/0))" is -nan).
+inline double addValues(double a, double b)
+{
+    // With a NaN on the left only that one can come out; otherwise the
+    // processor's sum is already the same in every build. Written so that
+    // block loops stay branch-free: GCC vectorises this form, not a != a.
+    const double sum = a + b;
+    return std::isnan(a) ? a : sum;
+}
+inline double subValues(double a, double b)
+{
+    return a - b;
+}
+inline double mulValues(double a, double b)
+{
+    const double product = a * b;
+    return std::isnan(a) ? a : product;
+}
+inline double divValues(double a, double b)
+{
+    return a / b;
+}
+
+// The operators that are one IEEE operation each: op-code, name, the function
+// that applies it. Both evaluators write their instructions from this list:
+// value() one sample at a time, fval_batch() as loops over a block that the
+// compiler vectorises.
 #define TAVLO_ARITHMETIC(X)                                                                        \
-    X(OP_ADD, add, +)                                                                              \
-    X(OP_SUB, sub, -)                                                                              \
-    X(OP_MUL, mul, *)                                                                              \
-    X(OP_DIV, div, /)
+    X(OP_ADD, add, addValues)                                                                      \
+    X(OP_SUB, sub, subValues)                                                                      \
+    X(OP_MUL, mul, mulValues)                                                                      \
+    X(OP_DIV, div, divValues)
 
 using Func0 = double (*)();
 using Func2 = double (*)(double, double);

@@ -183,10 +183,10 @@ push_then_neg:
     fused_##name : ++pc;                                                                           \
     if (sp == stack)                                                                               \
         return failWith(kCorrupted);                                                               \
-    top = top op pending;                                                                          \
+    top = op(top, pending);                                                                        \
     TAVLO_DISPATCH();                                                                              \
     op_##name : if (sp < stack + 2) return failWith(kCorrupted);                                   \
-    top = *--sp op top;                                                                            \
+    top = op(*--sp, top);                                                                          \
     TAVLO_DISPATCH();
 
     TAVLO_ARITHMETIC(TAVLO_SAMPLE_ARITHMETIC)
