@@ -1,6 +1,5 @@
 #include "app/tavlobase.h"
 
-#include "dialogs/editdialog.h"
 #include "dialogs/formhelpers.h"
 
 #include <QCheckBox>

@@ -6,13 +6,10 @@
 #include "plot/graphwidget.h"
 
 #include <QComboBox>
-#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStyle>
-#include <QStyleOptionFrame>
 
 #include <algorithm>
 
@@ -90,47 +87,6 @@ void EditDialog::showCompileState()
 {
     showTextProblem(functionBox, compileMessage(getFunction(), getIndepVariable(), getId(),
                                                 graph->getFunctions()));
-}
-
-void showTextProblem(QLineEdit *field, const QString &message)
-{
-    QPalette colours; // the application's, while the text compiles
-    if (!message.isEmpty())
-        colours.setColor(QPalette::Text, Qt::red);
-    field->setPalette(colours);
-    field->setToolTip(message);
-    field->setAccessibleDescription(message);
-}
-
-void fitTextFont(QLineEdit *field, qreal pointSize)
-{
-    // The width QLineEdit lays its text out in: inside the frame and the text
-    // margins, less its own margin of 2 pixels a side, with room for the cursor.
-    QStyleOptionFrame frame;
-    frame.initFrom(field);
-    frame.rect = field->contentsRect();
-    frame.lineWidth = field->hasFrame()
-                          ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field)
-                          : 0;
-    frame.state |= QStyle::State_Sunken;
-    const QRect contents = field->style()
-                               ->subElementRect(QStyle::SE_LineEditContents, &frame, field)
-                               .marginsRemoved(field->textMargins());
-    const qreal room = contents.width() - 2 * 2 - 2;
-
-    QFont font = field->font();
-    for (qreal size = pointSize; size >= pointSize / 2; size -= 0.5) {
-        font.setPointSizeF(size);
-        for (int stretch :
-             {int(QFont::Unstretched), int(QFont::Condensed), int(QFont::ExtraCondensed)}) {
-            font.setStretch(stretch);
-            if (QFontMetricsF(font).horizontalAdvance(field->text()) <= room) {
-                field->setFont(font);
-                return;
-            }
-        }
-    }
-    field->setFont(font); // the smallest tried: the rest scrolls
 }
 
 void EditDialog::changeColor()

@@ -6,17 +6,6 @@
 #include <QString>
 
 class GraphWidget;
-class QLineEdit;
-
-// A field whose text is a formula shows when the engine cannot read it: red,
-// with the message as its tooltip and accessible description. An empty
-// message gives the application's look back.
-void showTextProblem(QLineEdit *field, const QString &message);
-
-// Shows the field's whole text when it fits the field's width in its font at
-// `pointSize`, or condensed, or in a smaller size (down to half): "-2.56896e+06"
-// shows whole in a 48-pixel bound field.
-void fitTextFont(QLineEdit *field, qreal pointSize);
 
 // Adds or edits one function: opened on an id, it loads that function (or a
 // blank form for a free id) and reloads whenever the id changes. It never

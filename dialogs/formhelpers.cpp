@@ -3,8 +3,12 @@
 #include "dialogs/colordialog.h"
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 void FormFonts::add(QWidget *widget, const char *family, int pointSize)
 {
@@ -55,4 +59,45 @@ void setReadingOrder(std::initializer_list<QWidget *> widgets)
     // where a new form starts looking for the focus.
     if (widgets.size() > 0)
         (*widgets.begin())->setFocus();
+}
+
+void showTextProblem(QLineEdit *field, const QString &message)
+{
+    QPalette colours; // the application's, while the text compiles
+    if (!message.isEmpty())
+        colours.setColor(QPalette::Text, Qt::red);
+    field->setPalette(colours);
+    field->setToolTip(message);
+    field->setAccessibleDescription(message);
+}
+
+void fitTextFont(QLineEdit *field, qreal pointSize)
+{
+    // The width QLineEdit lays its text out in: inside the frame and the text
+    // margins, less its own margin of 2 pixels a side, with room for the cursor.
+    QStyleOptionFrame frame;
+    frame.initFrom(field);
+    frame.rect = field->contentsRect();
+    frame.lineWidth = field->hasFrame()
+                          ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field)
+                          : 0;
+    frame.state |= QStyle::State_Sunken;
+    const QRect contents = field->style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &frame, field)
+                               .marginsRemoved(field->textMargins());
+    const qreal room = contents.width() - 2 * 2 - 2;
+
+    QFont font = field->font();
+    for (qreal size = pointSize; size >= pointSize / 2; size -= 0.5) {
+        font.setPointSizeF(size);
+        for (int stretch :
+             {int(QFont::Unstretched), int(QFont::Condensed), int(QFont::ExtraCondensed)}) {
+            font.setStretch(stretch);
+            if (QFontMetricsF(font).horizontalAdvance(field->text()) <= room) {
+                field->setFont(font);
+                return;
+            }
+        }
+    }
+    field->setFont(font); // the smallest tried: the rest scrolls
 }

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <optional>
 
+class QLineEdit;
 class QPushButton;
 
 // What every form of the program shares: building its child widgets at fixed
@@ -69,3 +70,13 @@ std::optional<QColor> pickColor(QWidget *parent, const QColor &seed);
 // the first, which has the focus when the form opens. List them as the form
 // reads, left to right and top to bottom.
 void setReadingOrder(std::initializer_list<QWidget *> widgets);
+
+// A field whose text is a formula shows when the engine cannot read it: red,
+// with the message as its tooltip and accessible description. An empty
+// message gives the application's look back.
+void showTextProblem(QLineEdit *field, const QString &message);
+
+// Shows the field's whole text when it fits the field's width in its font at
+// `pointSize`, or condensed, or in a smaller size (down to half): "-2.56896e+06"
+// shows whole in a 48-pixel bound field.
+void fitTextFont(QLineEdit *field, qreal pointSize);
