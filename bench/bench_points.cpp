@@ -33,7 +33,10 @@ void benchPoints(benchmark::State &state, const Scene &s)
     QStringList args{"--points", "--size", QLatin1String(s.size)};
     for (const cases::Case &c : cases::kCases)
         args << "--y" << QLatin1String(c.text);
-    args << "--y" << "x/3" << "--x" << "sin(y)*5";
+    args << "--y"
+         << "x/3"
+         << "--x"
+         << "sin(y)*5";
     const ParseResult parsed = parseRenderOptions(args);
     GraphWidget graph;
     if (!parsed.error.isEmpty() || !setUpGraph(graph, parsed.options).ok()) {

@@ -229,7 +229,8 @@ Found scan(const Gap &gap, const Samples &s, const std::vector<double> &v, bool 
         // Whether the gap may come to 0 here: it heads for 0 without crossing
         // it on the samples, and not so far off that reaching 0 would make the
         // turn a pole's (see refineTurn).
-        const double rise = std::max(std::fabs(v[turn.first] - best), std::fabs(v[turn.last] - best));
+        const double rise =
+            std::max(std::fabs(v[turn.first] - best), std::fabs(v[turn.last] - best));
         const bool mayTouch = best != 0 && turn.maximum == (best < 0) &&
                               (next == crossed.end() || *next > hi) &&
                               std::fabs(best) <= 8 * rise && mayReach(turn.first, turn.last);
@@ -280,9 +281,9 @@ std::vector<double> difference(const std::vector<double> &a, const std::vector<d
 // y. Each scan steps over crossings where its outer function is steep between
 // samples; the other finds them there. A crossing both find (within a
 // hundredth of a pixel) is listed once.
-void mixedCrossings(const Function *f, const Function *other, const Samples &xs,
-                    const Samples &ys, const std::vector<double> &valuesOfX,
-                    const std::vector<double> &valuesOfY, std::vector<Point> &points)
+void mixedCrossings(const Function *f, const Function *other, const Samples &xs, const Samples &ys,
+                    const std::vector<double> &valuesOfX, const std::vector<double> &valuesOfY,
+                    std::vector<Point> &points)
 {
     const bool fOfX = f->getIndepVariable() == 'x';
     const Function *ofX = fOfX ? f : other;
@@ -336,11 +337,12 @@ std::vector<Point> findPoints(const GraphWidget &graph, const QList<const Functi
             }
             const Gap gap = [f, other](double t) { return f->evaluate(t) - other->evaluate(t); };
             const std::vector<double> &along = values[size_t(i)];
-            const std::vector<signed char> sides = ofX(f) ? sidesOf(along, ys.t.front(), ys.t.back())
-                                                          : sidesOf(along, xs.t.front(), xs.t.back());
-            for (const double z : scan(gap, ofX(f) ? xs : ys,
-                                       difference(along, values[size_t(j)]), false, &sides)
-                                      .zeros) {
+            const std::vector<signed char> sides = ofX(f)
+                                                       ? sidesOf(along, ys.t.front(), ys.t.back())
+                                                       : sidesOf(along, xs.t.front(), xs.t.back());
+            for (const double z :
+                 scan(gap, ofX(f) ? xs : ys, difference(along, values[size_t(j)]), false, &sides)
+                     .zeros) {
                 const double across = f->evaluate(z);
                 points.push_back({Crossing, f, other, ofX(f) ? z : across, ofX(f) ? across : z});
             }
