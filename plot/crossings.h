@@ -51,9 +51,8 @@ double refineCrossing(const Gap &gap, Bracket bracket, Precision precision,
 // zero of the gap rather than a pole or a jump, where the sign changes too:
 // the gap at the ends is below a millionth of its size at the start (of the
 // finite end's, when the other is infinite). At a zero it shrinks to rounding
-// noise, 1e-13 of its size and less even where the curves meet tangentially;
-// at a pole it grows (tan(x) near pi/2), at a jump it stays
-// (atan2(sin(x),cos(x)) at pi).
+// noise, far below that even where the curves cross with one slope; at a pole
+// it grows (tan(x) near pi/2), at a jump it stays (atan2(sin(x),cos(x)) at pi).
 bool holdsZero(const Gap &gap, Bracket start, Bracket ends);
 
 // findSignChanges, each refined.
