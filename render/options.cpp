@@ -210,6 +210,15 @@ const Option kOptions[] = {
                           .arg(kMaxRows)
                           .arg(v[0]);
      }},
+    {nullptr, "--points", "",
+     "instead of a picture, CSV rows of every root,\nminimum, maximum and crossing of the drawn\n"
+     "functions inside the bounds, found on samples a\npixel of --size apart; to standard output, "
+     "or\n"
+     "to -o FILE ending in .csv",
+     [](Parser &p, const QStringList &) {
+         p.o.points = true;
+         return QString();
+     }},
     {"-h", "--help", "", "this text",
      [](Parser &p, const QStringList &) {
          p.o.help = true;
@@ -239,18 +248,20 @@ QString checkWhole(Parser &p)
     RenderOptions &o = p.o;
     if (p.pendingColor.isValid())
         return QStringLiteral("--color %1 is not followed by --y or --x").arg(p.pendingColorText);
-    if (o.tableRows > 0) {
+    if (o.points && o.tableRows > 0)
+        return QStringLiteral("--points and --table both write CSV: give one of them");
+    if (o.tableRows > 0 || o.points) {
         o.format = RenderOptions::Csv;
         if (!o.output.isEmpty() && !o.output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-            return QStringLiteral("--table writes CSV: its output '%1' must end in .csv (or give "
+            return QStringLiteral("%1 writes CSV: its output '%2' must end in .csv (or give "
                                   "no -o for standard output)")
-                .arg(o.output);
+                .arg(QLatin1String(o.points ? "--points" : "--table"), o.output);
         return {};
     }
     if (o.output.isEmpty())
         return QStringLiteral("no output file: give -o OUT.png or -o OUT.svg");
     if (o.output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        return QStringLiteral("output '%1' is a table: it needs --table N").arg(o.output);
+        return QStringLiteral("output '%1' is CSV: it needs --table N or --points").arg(o.output);
     if (o.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
         o.format = RenderOptions::Png;
     else if (o.output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
@@ -302,7 +313,8 @@ QString renderUsage()
                           "                    (--set FILE | [--color RRGGBB] --y EXPR | [--color "
                           "RRGGBB] --x EXPR)...\n"
                           "                    [--axes] [--legend] [--title TEXT] [--antialias]\n"
-                          "                    (-o OUT.png|OUT.svg | --table N [-o OUT.csv])\n");
+                          "                    (-o OUT.png|OUT.svg | --table N [-o OUT.csv] |\n"
+                          "                     --points [-o OUT.csv])\n");
 }
 
 QString renderHelp()
@@ -312,6 +324,9 @@ QString renderHelp()
 Draws Tavlo's plot without a display and writes it to a PNG or SVG file. The
 picture is the one the plotter's window shows for the same functions and
 settings; at the default size it is the window's plot area pixel for pixel.
+With --table or --points it writes CSV instead, and the picture's other
+options (--axes, --legend, --title, --antialias, --grid, --step, --color) have
+no effect.
 )");
     for (const Option &option : kOptions) {
         const QStringList lines = QString::fromLatin1(option.help).split('\n');
@@ -328,10 +343,11 @@ settings; at the default size it is the window's plot area pixel for pixel.
     }
     return help + QStringLiteral(R"(
 Exit status:
-  0  the picture or table was written
+  0  the picture, table or points were written
   1  bad usage: unknown option, missing or malformed value (a bad --size,
      --step, --color or --table N), an output name with the wrong ending, a
-     second -o, or an output that is one of the --set files
+     second -o, an output that is one of the --set files, or --table with
+     --points
   2  bad expression: a function, bound or grid text that does not compile
      (the message points at the character), equal, reversed or infinite
      bounds, or a grid spacing that is not above 0

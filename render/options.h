@@ -37,7 +37,8 @@ struct RenderOptions
     QString title;          // empty: none
     bool antialias = false; // smooth curves and text
     int tableRows = 0;      // above 0: a CSV table of that many values instead of a picture
-    QString output;         // empty only for a table, which then goes to standard output
+    bool points = false;    // the CSV rows of roots, extrema and crossings instead of a picture
+    QString output;         // empty only for CSV, which then goes to standard output
     Format format = Png;
     bool help = false;
     bool version = false;

@@ -4,6 +4,7 @@
 #include "output.h"
 #include "picture.h"
 #include "plotsetup.h"
+#include "points.h"
 #include "table.h"
 
 #include "plot/graphwidget.h"
@@ -32,9 +33,10 @@ RenderStatus render(GraphWidget &graph, const RenderOptions &o)
     OutputFile out(o.output);
     s = out.open();
     if (s.ok()) {
-        s = picture ? out.write(*picture)
-                    : writeTable(graph, o.tableRows,
-                                 [&out](const QByteArray &b) { return out.write(b); });
+        const ChunkWriter write = [&out](const QByteArray &b) { return out.write(b); };
+        s = picture    ? out.write(*picture)
+            : o.points ? writePoints(graph, write)
+                       : writeTable(graph, o.tableRows, write);
     }
     return s.ok() ? out.commit() : s;
 }

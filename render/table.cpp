@@ -12,10 +12,6 @@
 
 #include <cmath>
 
-namespace {
-
-// A header field, quoted when it holds a comma, a quote or a line break (a
-// function text such as atan2(y,x)).
 QString csvField(const QString &text)
 {
     static const QRegularExpression special(QStringLiteral("[\",\r\n]"));
@@ -25,8 +21,6 @@ QString csvField(const QString &text)
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
-
-} // namespace
 
 RenderStatus writeTable(const GraphWidget &graph, int rows, const ChunkWriter &write)
 {

@@ -3,6 +3,7 @@
 #include "status.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <functional>
 
@@ -17,3 +18,7 @@ using ChunkWriter = std::function<RenderStatus(const QByteArray &)>;
 // the C locale, so they read back as the very doubles. Written in pieces of
 // about a megabyte: a table of a million rows need not be held whole.
 RenderStatus writeTable(const GraphWidget &graph, int rows, const ChunkWriter &write);
+
+// A CSV field, quoted when it holds a comma, a quote or a line break (a
+// function text such as atan2(y,x)).
+QString csvField(const QString &text);

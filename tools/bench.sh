@@ -27,7 +27,7 @@ extra=()
 tools/setup.sh libbenchmark-dev libmuparser-dev "${extra[@]}"
 cmake -S . -B build-bench -DTAVLO_BUILD_BENCH=ON -DTAVLO_BUILD_TESTS=OFF \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-targets=(bench_engine bench_redraw tavlo_digest)
+targets=(bench_engine bench_redraw bench_points tavlo_digest)
 [ "$icount" -eq 1 ] && targets+=(eval_icount)
 cmake --build build-bench -j"$(nproc)" --target "${targets[@]}"
 [ "$build_only" -eq 1 ] && exit 0
@@ -45,3 +45,4 @@ fi
 
 build-bench/bench/bench_engine "${args[@]}"
 QT_QPA_PLATFORM=offscreen build-bench/bench/bench_redraw "${args[@]}"
+QT_QPA_PLATFORM=offscreen build-bench/bench/bench_points "${args[@]}"

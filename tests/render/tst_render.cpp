@@ -7,6 +7,7 @@
 #include "render/options.h"
 #include "render/picture.h"
 #include "render/plotsetup.h"
+#include "render/points.h"
 #include "render/render.h"
 #include "render/svg.h"
 #include "render/table.h"
@@ -434,6 +435,84 @@ private slots:
         QVERIFY(out.contains("\n0,0,-inf,inf,-inf\n") && out.contains(",nan,"));
     }
 
+    void points_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("functions"); // as for pictures; a disabled one needs a set file
+        QTest::addColumn<QStringList>("expected"); // "CSV up to x|x|y|tolerance", in order
+
+        const auto row = [](const char *head, double x, double y, double tolerance) {
+            return QStringLiteral("%1|%2|%3|%4")
+                .arg(QLatin1String(head), formatNumber(x, 17), formatNumber(y, 17))
+                .arg(tolerance);
+        };
+        QStringList sine;
+        for (int k = -3; k <= 3; ++k)
+            sine << row("root,sin(x),", k * M_PI, 0, 1e-12);
+        for (const double k : {-1, 0, 1})
+            sine << row("minimum,sin(x),", 2 * k * M_PI - M_PI_2, -1, 1e-8);
+        for (const double k : {-1, 0, 1})
+            sine << row("maximum,sin(x),", 2 * k * M_PI + M_PI_2, 1, 1e-8);
+        QStringList sineAndThird = sine;
+        sineAndThird.insert(4, row("root,x/3,", 0, 0, 0));
+        for (const double x : {-2.278862660075828, 0.0, 2.278862660075828})
+            sineAndThird << row("crossing,sin(x),x/3", x, x / 3, 1e-12);
+        QStringList tangent = sine.mid(0, 7);
+        tangent.replaceInStrings("sin(x)", "tan(x)");
+        const double edge = std::nextafter(M_SQRT2, 0);  // the last x where sqrt(2-x^2) is defined
+        const double steep = 1.0464998840978261;         // 500*sin(3*y) = y
+        const QString lowered = "--bounds -10 9 -10 10"; // no sample at 0
+        // clang-format off
+        QTest::newRow("sine") << "" << "x|*|sin(x)" << sine;
+        // Its bend is lopsided: a parabola through three points puts the peak 1e-8 off.
+        QTest::newRow("dampedWave") << "--bounds 0 3 -2 2" << "x|*|exp(x/3)*sin(x)" << QStringList{row("root,exp(x/3)*sin(x),", 0, 0, 0), row("maximum,exp(x/3)*sin(x),", M_PI - std::atan(3), 1.7827706562056764, 1e-9)};
+        QTest::newRow("rootTwo") << "" << "x|*|x^2-2" << QStringList{row("root,x^2-2,", -M_SQRT2, 0, 1.5e-15), row("root,x^2-2,", M_SQRT2, 0, 1.5e-15), row("minimum,x^2-2,", 0, -2, 1e-8)};
+        QTest::newRow("sineAndThird") << "" << "x|*|sin(x) x|*|x/3" << sineAndThird;
+        QTest::newRow("tangentNoRootAtPoles") << "" << "x|*|tan(x)" << tangent;
+        QTest::newRow("mixedLines") << "" << "x|*|x y|*|2-y" << QStringList{row("root,x,", 0, 0, 0), row("root,2-y,", 0, 2, 0), row("crossing,x,2-y", 1, 1, 0)};
+        // The constant 0 has no isolated roots; the pair touches.
+        QTest::newRow("touchingPair") << lowered << "x|*|x^2 x|*|0" << QStringList{row("root,x^2,", 0, 0, 1e-12), row("minimum,x^2,", 0, 0, 1e-12), row("crossing,x^2,0", 0, 0, 1e-12)};
+        QTest::newRow("nearMiss") << lowered << "x|*|x^2+1E-3" << QStringList{row("minimum,x^2+1E-3,", 0, 1e-3, 1e-12)};
+        QTest::newRow("domainEnds") << "" << "x|*|sqrt(2-x^2)" << QStringList{row("root,sqrt(2-x^2),", -edge, 0, 0), row("root,sqrt(2-x^2),", edge, 0, 0), row("maximum,sqrt(2-x^2),", 0, M_SQRT2, 1e-15)};
+        QTest::newRow("polesAndJumpsNoRoots") << lowered << "x|*|1/x x|*|x/abs(x) x|*|atan2(0,x)-1" << QStringList{row("crossing,1/x,x/abs(x)", -1, -1, 0), row("crossing,1/x,x/abs(x)", 1, 1, 0)};
+        QTest::newRow("functionOfYQuotedDisabledSkipped") << "" << "y|*|y^2-3 !x|*|x+1 x|*|atan2(x,1)" << QStringList{row("root,y^2-3,", 0, -std::sqrt(3), 2e-15), row("root,\"atan2(x,1)\",", 0, 0, 0), row("root,y^2-3,", 0, std::sqrt(3), 2e-15), row("minimum,y^2-3,", -3, 0, 1e-8), row("crossing,y^2-3,\"atan2(x,1)\"", -1.845863138483156, -1.0743076195935892, 1e-15)};
+        // Along x, sin(3*500*x) turns twice a pixel and hides the outer crossings.
+        QTest::newRow("steepAgainstWavy") << "--bounds -1 1 -1.5 1.5" << "x|*|500*x y|*|sin(3*y)" << QStringList{row("root,sin(3*y),", 0, -M_PI / 3, 1e-15), row("root,500*x,", 0, 0, 0), row("root,sin(3*y),", 0, 0, 0), row("root,sin(3*y),", 0, M_PI / 3, 1e-15), row("minimum,sin(3*y),", -1, -M_PI / 6, 1e-8), row("maximum,sin(3*y),", 1, M_PI / 6, 1e-8), row("crossing,500*x,sin(3*y)", -steep / 500, -steep, 1e-12), row("crossing,500*x,sin(3*y)", 0, 0, 0), row("crossing,500*x,sin(3*y)", steep / 500, steep, 1e-12)};
+        // clang-format on
+    }
+
+    // --points lists every root, extremum and crossing inside the bounds, in
+    // order, to the last bits; never a pole, a jump or an undefined point.
+    void points()
+    {
+        QFETCH(QString, options);
+        QFETCH(QString, functions);
+        QFETCH(QStringList, expected);
+        GraphWidget g;
+        RenderOptions o;
+        setUp(
+            g, o,
+            QStringList{"--points"} + options.split(' ', Qt::SkipEmptyParts) +
+                functionArgs(functions, functions.contains('!') ? path("points.tvs") : QString()));
+        QByteArray out;
+        QVERIFY(writePoints(g, [&out](const QByteArray &b) {
+                    out += b;
+                    return RenderStatus();
+                }).ok());
+        QList<QByteArray> lines = out.split('\n');
+        QCOMPARE(lines.takeFirst(), "kind,function,other,x,y");
+        QCOMPARE(lines.takeLast(), "");
+        QVERIFY2(lines.size() == expected.size(), out.constData());
+        for (int i = 0; i < lines.size(); ++i) {
+            const QStringList want = expected[i].split('|');
+            const QList<QByteArray> xy = lines[i].mid(want[0].size() + 1).split(',');
+            QVERIFY2(lines[i].startsWith(want[0].toUtf8() + ',') && xy.size() == 2 &&
+                         std::fabs(xy[0].toDouble() - want[1].toDouble()) <= want[3].toDouble() &&
+                         std::fabs(xy[1].toDouble() - want[2].toDouble()) <= want[3].toDouble(),
+                     lines[i].constData());
+        }
+    }
+
     void run_data()
     {
         QTest::addColumn<QString>("args"); // OUT stands for out.png (OUT.csv: out.csv) in a folder
@@ -498,6 +577,22 @@ private slots:
         QTest::newRow("fullStandardOutput")
             << "--table 3 --y x" << 4 << "standard output: No space left on device" << -1 << -1
             << true;
+        // --points stops where pictures stop, and takes their options without effect.
+        QTest::newRow("pointsWithTable")
+            << "--points --table 3 --y x" << 1 << "--points and --table both write CSV" << -1 << -1
+            << false;
+        QTest::newRow("pointsToPng")
+            << "--points --y x -o OUT" << 1 << "--points writes CSV" << -1 << -1 << false;
+        QTest::newRow("pointsUnmatchedParen_char5")
+            << "--points --y sin(x" << 2 << "--y 'sin(x': unmatched parentheses at character 5"
+            << -1 << -1 << true;
+        QTest::newRow("pointsEqualBounds") << "--points --bounds 1 1 -1 1 --y x" << 2
+                                           << "XMIN and XMAX are both 1" << -1 << -1 << false;
+        QTest::newRow("pointsSetCutShort")
+            << "--points --set DIR/short.tvs" << 3 << "is damaged" << -1 << -1 << false;
+        QTest::newRow("pointsPictureOptionsIgnored")
+            << "--points -o OUT.csv --axes --legend --title T --size 9x9 --y x" << 0 << "" << -1
+            << 0640 << true;
         QTest::newRow("signalLeavesNothing")
             << "--table 1000000 --y sin(x) -o OUT.csv" << -1 << "" << -1 << -1 << true;
     }
