@@ -541,7 +541,7 @@ private slots:
             << "--y 'sin(x': unmatched parentheses at character 5\n  sin(x\n      ^\n"
             << -1 << -1 << false;
         QTest::newRow("boundsAsTheFieldsReadThem")
-            << "--bounds -1e-3 1e-3 -1 1 -o OUT" << 0 << "" << -1 << 0640 << false;
+            << "--bounds -2*pi 2*pi -1e-3 1e-3 -o OUT" << 0 << "" << -1 << 0640 << false;
         QTest::newRow("boundDoesNotCompile_char3")
             << "--bounds 1 2*( -1 1 -o OUT" << 2
             << "XMAX '2*(': unmatched parentheses at character 3" << -1 << -1 << false;
@@ -675,31 +675,44 @@ private slots:
     void commaLocale_data()
     {
         QTest::addColumn<QString>("bounds");
-        QTest::addColumn<QString>("shown"); // as the window's fields show them
-        QTest::newRow("fractions") << "-0.5 2.5 -1.25 1.25"
-                                   << "-0.5 2.5 -1.25 1.25";
+        QTest::addColumn<QString>("shown");     // as the window's fields show them
+        QTest::addColumn<QString>("functions"); // and the finder's answer at the centre
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("fractions") << "-0.5 2.5 -0.25 1.25"
+                                   << "-0.5 2.5 -0.25 1.25"
+                                   << "--y x/2 --y 1.5-x"
+                                   << "Crossing of x/2 and 1.5-x at (1, 0.5).";
         QTest::newRow("exponents") << "-1e-3 1e-3 -1E7 1E7"
-                                   << "-0.001 0.001 -1e+07 1e+07";
-        // The intersection finder's texts come here as rows of their own.
+                                   << "-0.001 0.001 -1e+07 1e+07"
+                                   << "--y 0 --y 1E6"
+                                   << "No crossing found near (0, 0).";
     }
 
     // The whole test runs under a locale that writes 0,5 (initTestCase), so
     // the CSV (table) and the axis numbers (pictures) are read there with a
-    // point; here the bound texts, typed and shown with a point.
+    // point; here the bound texts, typed and shown with a point, and the
+    // intersection finder's answer.
     void commaLocale()
     {
         QFETCH(QString, bounds);
         QFETCH(QString, shown);
+        QFETCH(QString, functions);
+        QFETCH(QString, answer);
         QCOMPARE(*std::localeconv()->decimal_point, ',');
         GraphWidget g;
         RenderOptions o;
-        setUp(g, o, QStringList{"--bounds"} + bounds.split(' ') + QStringList{"--table", "3"});
+        setUp(g, o,
+              QStringList{"--bounds"} + bounds.split(' ') + functions.split(' ') +
+                  QStringList{"--table", "3"});
         QStringList texts;
         for (auto signal : {&GraphWidget::x_min_changed, &GraphWidget::x_max_changed,
                             &GraphWidget::y_min_changed, &GraphWidget::y_max_changed})
             connect(&g, signal, this, [&texts](const QString &t) { texts << t; });
         g.showBounds();
         QCOMPARE(texts.join(' '), shown);
+        g.drawGraph();
+        g.findIntersectionNear((g.getXMin() + g.getXMax()) / 2, (g.getYMin() + g.getYMax()) / 2);
+        QVERIFY2(g.accessibleDescription().endsWith(answer), qPrintable(g.accessibleDescription()));
     }
 
 private:
