@@ -15,7 +15,6 @@
 #include <QTest>
 
 #include <functional>
-#include <memory>
 
 namespace {
 

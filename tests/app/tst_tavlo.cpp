@@ -1,7 +1,5 @@
 #include "app/tavlo.h"
-#include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
-#include "dialogs/filedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "model/functionset.h"
@@ -52,26 +50,9 @@ int addOrEdit(QPushButton *button, const QString &text, const QColor &c, int id 
                                 (accept ? d->okButton : d->cancelButton)->click();
                             });
                         },
-                        [c](QWidget *w) {
-                            auto *cd = qobject_cast<ColorDialog *>(w);
-                            cd->redSlider->setValue(c.red());
-                            cd->greenSlider->setValue(c.green());
-                            cd->blueSlider->setValue(c.blue());
-                            QTest::mouseClick(cd->okButton, Qt::LeftButton);
-                        }});
+                        mixColor(c)});
     QTest::mouseClick(button, Qt::LeftButton);
     return atClose;
-}
-
-// A step that puts `path` into the file dialog and presses OK.
-ModalScript::Step choosePath(const QString &path)
-{
-    return [path](QWidget *w) {
-        auto *fd = qobject_cast<FileDialog *>(w);
-        QVERIFY(fd);
-        fd->fileNameLine->setText(path);
-        fd->okButton->click();
-    };
 }
 
 int countPixels(const QImage &img, const QColor &c)
@@ -206,20 +187,15 @@ private slots:
         QSignalSpy edited(w.get(), &Tavlo::functionEdited);
         const bool colour = button == QLatin1String("fColorButton");
         int redraws = graph->getRedrawCount();
-        QColor seed = red;
+        QList<QColor> seeds;
         if (colour) {
-            ModalScript script({[&seed, accept](QWidget *w) {
-                auto *cd = qobject_cast<ColorDialog *>(w);
-                seed = cd->getColor();
-                cd->greenSlider->setValue(10);
-                accept ? cd->accept() : cd->reject();
-            }});
+            ModalScript script({mixColor(QColor(255, 10, 0), accept, &seeds)});
             QTest::mouseClick(w->fColorButton, Qt::LeftButton);
         } else {
             redraws = addOrEdit(w->findChild<QPushButton *>(button), QStringLiteral("3*x"), blue,
                                 -1, false);
         }
-        QCOMPARE(seed, red);
+        QCOMPARE(seeds, colour ? QList<QColor>{red} : QList<QColor>());
         QCOMPARE(edited.count(), colour ? 0 : 1);
         QCOMPARE(graph->getRedrawCount(), redraws + 1);
         QCOMPARE(graph->getFunctionString(0), QStringLiteral("x"));
