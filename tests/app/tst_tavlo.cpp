@@ -1,5 +1,8 @@
 #include "app/tavlo.h"
+#include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
+#include "dialogs/filedialog.h"
+#include "dialogs/hands.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "model/functionset.h"
@@ -8,9 +11,11 @@
 
 #include "../dialogs/modalscript.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDebug>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -18,11 +23,13 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -62,9 +69,26 @@ int countPixels(const QImage &img, const QColor &c)
     return int(std::count(p, p + rgb.width() * rgb.height(), c.rgb()));
 }
 
+// Every focusable or clickable object below iface with no name to read out.
+void collectNameless(QAccessibleInterface *iface, QStringList &nameless)
+{
+    const QAccessibleActionInterface *actions = iface->actionInterface();
+    const QStringList names = actions ? actions->actionNames() : QStringList();
+    const bool clickable = names.contains(QAccessibleActionInterface::pressAction()) ||
+                           names.contains(QAccessibleActionInterface::toggleAction());
+    if ((iface->state().focusable || clickable) &&
+        iface->text(QAccessible::Name).trimmed().isEmpty())
+        QDebug(&nameless.emplace_back()) << iface->object() << iface->role();
+    for (int i = 0; i < iface->childCount(); ++i) {
+        if (QAccessibleInterface *child = iface->child(i))
+            collectNameless(child, nameless);
+    }
+}
+
 } // namespace
 
-// The main window driven as a user would: its dialogs, fields, slider and selector.
+// The main window driven as a user would: its dialogs, fields, slider and selector; what
+// every form offers a screen reader and the keyboard.
 class tst_Tavlo : public QObject
 {
     Q_OBJECT
@@ -73,7 +97,12 @@ class tst_Tavlo : public QObject
     GraphWidget *graph = nullptr;
 
 private slots:
-    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void initTestCase()
+    {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        qputenv("HOME", home.path().toLocal8Bit()); // for the file dialog
+        QDir::setCurrent(home.path());
+    }
 
     void init()
     {
@@ -95,7 +124,8 @@ private slots:
         QCOMPARE(w->TextLabel1->font().pointSize(), 10);
     }
 
-    void newFuncAddsAndIdChoiceEdits()
+    // New Func., the id choice, the check box, the selector and Del.
+    void functionButtons()
     {
         QSignalSpy edited(w.get(), &Tavlo::functionEdited);
         addOrEdit(w->addButton, QStringLiteral("sin(x)"), red);
@@ -128,14 +158,10 @@ private slots:
         QVERIFY(countPixels(w->functionBox->grab().toImage(), red) > 0);
         QMetaObject::invokeMethod(w.get(), "functionChange", Q_ARG(int, 0));
         QCOMPARE(countPixels(w->functionBox->grab().toImage(), red), 0);
-    }
 
-    // Del. removes the shown function and shows the first; the last one gone,
-    // the plot is empty and Del. and the check box do nothing.
-    void deleteShownFunction()
-    {
-        for (const char *t : {"x", "2*x", "3*x"})
-            addOrEdit(w->addButton, QString::fromLatin1(t), red);
+        // Del. removes the shown function and shows the first; the last one gone,
+        // the plot is empty and Del. and the check box do nothing.
+        addOrEdit(w->addButton, QStringLiteral("3*x"), red);
         emit w->functionBox->activated(1);
         QTest::mouseClick(w->deleteButton, Qt::LeftButton);
         QCOMPARE(w->functionBox->itemText(1), QStringLiteral("3*x"));
@@ -268,14 +294,13 @@ private slots:
         QTest::addColumn<QString>("start");  // bounds of both axes
         QTest::addColumn<QString>("bounds"); // written back, on both axes
         QTest::addColumn<int>("end");        // where each of the three drags ends
+        // clang-format off
         // The texts have the C library's small e, and read back.
-        QTest::newRow("smallExponent") << "-10 10"
-                                       << "-7.99997e-05 7.99997e-05" << 99;
+        QTest::newRow("smallExponent") << "-10 10" << "-7.99997e-05 7.99997e-05" << 99;
         // Six digits would write "5" twice: the bounds keep apart with more.
-        QTest::newRow("moreDigitsAtFive") << "4.9 5.1"
-                                          << "4.999999 5.000001" << 99;
-        QTest::newRow("zoomOut") << "-10 10"
-                                 << "-77.624 77.624" << 1;
+        QTest::newRow("moreDigitsAtFive") << "4.9 5.1" << "4.999999 5.000001" << 99;
+        QTest::newRow("zoomOut") << "-10 10" << "-77.624 77.624" << 1;
+        // clang-format on
     }
 
     void zoomSliderSpringsBack()
@@ -484,6 +509,76 @@ private slots:
         QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : "",
                  written && closes ? before : "");
     }
+
+    void everyControlHasAName_data()
+    {
+        using Make = std::function<QWidget *(Tavlo *)>;
+        QTest::addColumn<Make>("make"); // the form to check, on top of a main window
+        // What Tab visits, from where the form opens, in reading order.
+        QTest::addColumn<QString>("tabs");
+        QTest::newRow("mainWindow")
+            << Make([](Tavlo *w) { return w; })
+            << "graph1 editButton fCheckBox functionBox fColorButton deleteButton xMinText "
+               "xMaxText yMinText yMaxText addButton zoomSlider optionsButton";
+        QTest::newRow("editDialog") << Make([](Tavlo *w) {
+            return new EditDialog(w, "editdialog", true, 0, w->getGraph());
+        }) << "functionBox cancelButton colorButton okButton idBox depVarBox equalBox";
+        QTest::newRow("colorDialog")
+            << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); })
+            << "redSlider greenSlider blueSlider okButton";
+        for (int page = 0; page < 4; ++page) {
+            const char *tabs[] = {"TabWidget2 zoomBoxButton xStepSpinBox zoomStdButton "
+                                  "yStepSpinBox findIntButton gridCheckBox gridXText gridYText "
+                                  "saveButton loadButton",
+                                  "TabWidget2 functionList enabledBox colorButton editButton "
+                                  "addButton deleteButton",
+                                  "TabWidget2 TextBrowser2", "TabWidget2 TextBrowser1 handsButton"};
+            QTest::addRow("optionsDialogPage%d", page) << Make([page](Tavlo *w) {
+                auto *d = new OptionsDialog(w, "options", true, w->getGraph());
+                d->TabWidget2->setCurrentIndex(page);
+                return d;
+            }) << tabs[page];
+        }
+        QTest::newRow("fileDialog") << Make([](Tavlo *w) {
+            return new FileDialog(w, "FileDialog", true, {}, QStringLiteral("*"));
+        }) << "ramButton cfButton sdButton fileView fileNameLine cancelButton okButton";
+        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true); }) << "";
+    }
+
+    // With no function and with one: an empty selector shows no text to read out.
+    // Tab goes round the form in reading order.
+    void everyControlHasAName()
+    {
+        QFETCH(std::function<QWidget *(Tavlo *)>, make);
+        for (bool withFunction : {false, true}) {
+            Tavlo window;
+            if (withFunction) {
+                window.getGraph()->addFunction(0, QStringLiteral("sin(x)"), 'x', Qt::red);
+                window.fBoxMake();
+            }
+            QWidget *form = make(&window);
+            form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form));
+            QStringList nameless;
+            collectNameless(QAccessible::queryAccessibleInterface(form), nameless);
+            QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
+
+            QVERIFY(QTest::qWaitForWindowActive(form));
+            QStringList visited; // named controls, not their inner parts ("qt_...")
+            for (QWidget *f; (f = QApplication::focusWidget());) {
+                const bool inner = f->objectName().startsWith(QLatin1String("qt_"));
+                const QString name = (inner ? f->parentWidget() : f)->objectName();
+                if (visited.contains(name))
+                    break;
+                visited << name;
+                QTest::keyClick(f, Qt::Key_Tab);
+            }
+            QTEST(visited.join(QLatin1Char(' ')), "tabs");
+        }
+    }
+
+private:
+    QTemporaryDir home; // for the file dialog
 };
 
 QTEST_MAIN(tst_Tavlo)

@@ -252,6 +252,10 @@ private slots:
             plot.add(function, Qt::red);
             plot.drawGraph();
             QCOMPARE(plot.getActiveFunction(), nullptr);
+            // Read out as drawn: one that does not compile counts, an empty or hidden one not.
+            QCOMPARE(plot.accessibleDescription(),
+                     QString("x from -10 to 10, y from -10 to 10; %1 drawn")
+                         .arg(on.isEmpty() ? "0 functions" : "1 function"));
             const QImage &img = plot.picture();
             for (QPoint p : on + off)
                 QVERIFY2((img.pixel(p) == red) == on.contains(p),
@@ -413,27 +417,27 @@ private slots:
         const Bounds panned{-10.862069f, 9.137931f, -9.074074f, 10.925926f},
             standard{-10, 10, -10, 10};
         // Plot x of columns 51 and 150, plot y of rows 140 and 41.
-        const float x51 = -5.603448f, x150 = 2.931034f, y140 = -2.962963f, y41 = 6.203704f;
+        const Bounds box{-5.603448f, 2.931034f, -2.962963f, 6.203704f};
         const QPoint p(100, 100), corner(50, 40);
         // clang-format off
         QTest::newRow("panOvershootAndBack") << false << false << p << Points{{60, 150}, {130, 90}, {110, 110}} << 3 << panned << "-10.8621" << 1.0;
         QTest::newRow("panNoMove") << false << false << p << Points{} << 0 << standard << "-10" << 1.0;
         QTest::newRow("panPressOnColumn0") << false << false << QPoint(0, 100) << Points{{20, 30}, {30, 40}} << 1 << panned << "-10.8621" << 1.0;
         QTest::newRow("panPressOnRow0") << false << false << QPoint(100, 0) << Points{{5, 5}, {15, 15}} << 1 << panned << "-10.8621" << 1.0;
-        QTest::newRow("boxLastMoveIsSecondCorner") << true << false << corner << Points{{51, 41}, {10, 10}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.0;
+        QTest::newRow("boxLastMoveIsSecondCorner") << true << false << corner << Points{{51, 41}, {10, 10}, {150, 140}} << 1 << box << "-5.60345" << 1.0;
         // A box dragged in any direction zooms to the box.
-        QTest::newRow("boxReversed") << true << false << corner << Points{{150, 140}, {51, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.0;
-        QTest::newRow("boxUpRight") << true << false << corner << Points{{51, 140}, {150, 41}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.0;
+        QTest::newRow("boxReversed") << true << false << corner << Points{{150, 140}, {51, 41}} << 1 << box << "-5.60345" << 1.0;
+        QTest::newRow("boxUpRight") << true << false << corner << Points{{51, 140}, {150, 41}} << 1 << box << "-5.60345" << 1.0;
         // Equal bounds would trap the plot: the box is refused.
         QTest::newRow("boxZeroWidth") << true << false << corner << Points{{51, 41}, {51, 140}} << 0 << standard << "" << 1.0;
         QTest::newRow("boxOneMoveKeepsBounds") << true << false << corner << Points{{51, 41}} << 0 << standard << "" << 1.0;
-        QTest::newRow("boxWithFinderArmed") << true << true << corner << Points{{51, 41}, {150, 140}} << 2 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.0;
+        QTest::newRow("boxWithFinderArmed") << true << true << corner << Points{{51, 41}, {150, 140}} << 2 << box << "-5.60345" << 1.0;
         // The pan is written to the fields (and redrawn), then the finder answers on top.
         QTest::newRow("panWithFinderArmed") << false << true << p << Points{{105, 105}, {110, 110}} << 3 << panned << "-10.8621" << 1.0;
         QTest::newRow("boxNoMoveKeepsBounds") << true << false << corner << Points{} << 0 << standard << "" << 1.0;
         // The pointer's pixels are the widget's at any device-pixel ratio.
         QTest::newRow("panAtRatio2") << false << false << p << Points{{60, 150}, {130, 90}, {110, 110}} << 3 << panned << "-10.8621" << 2.0;
-        QTest::newRow("boxAtRatio1.5") << true << false << corner << Points{{51, 41}, {150, 140}} << 1 << Bounds{x51, x150, y140, y41} << "-5.60345" << 1.5;
+        QTest::newRow("boxAtRatio1.5") << true << false << corner << Points{{51, 41}, {150, 140}} << 1 << box << "-5.60345" << 1.5;
         // clang-format on
     }
 
