@@ -93,6 +93,7 @@ class tst_Tavlo : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir home; // for the file dialog
     std::unique_ptr<Tavlo> w;
     GraphWidget *graph = nullptr;
 
@@ -100,7 +101,7 @@ private slots:
     void initTestCase()
     {
         QApplication::setStyle(QStringLiteral("Fusion"));
-        qputenv("HOME", home.path().toLocal8Bit()); // for the file dialog
+        qputenv("HOME", home.path().toLocal8Bit());
         QDir::setCurrent(home.path());
     }
 
@@ -576,9 +577,6 @@ private slots:
             QTEST(visited.join(QLatin1Char(' ')), "tabs");
         }
     }
-
-private:
-    QTemporaryDir home; // for the file dialog
 };
 
 QTEST_MAIN(tst_Tavlo)

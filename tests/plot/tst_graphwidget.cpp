@@ -268,8 +268,7 @@ private slots:
             for (int r = 0; r < img.height(); ++r)
                 for (int c = 0; c < img.width(); ++c)
                     if (img.pixel(c, r) == red && !edge.contains(m.xAt(c), m.yAt(r)))
-                        QFAIL(
-                            qPrintable(QString("step %1, beyond: %2,%3").arg(step).arg(c).arg(r)));
+                        QFAIL(qPrintable(QString("%1,%2 beyond, step %3").arg(c).arg(r).arg(step)));
         }
     }
 
@@ -368,8 +367,8 @@ private slots:
     {
         QTest::addColumn<QString>("changes"); // "edit ID TEXT", "delete INDEX", "add ID TEXT", ...
         QTest::addColumn<QString>("values");  // id=value at x = 2 of each function, afterwards
-        // Before: 0 = x, 1 = f(0)*3, 2 = f(1)+1, 3 = f(4) (none yet, so 0); selector indexes 0
-        // to 3.
+        // Before, at selector indexes 0 to 3: 0 = x, 1 = f(0)*3, 2 = f(1)+1, 3 = f(4) (none yet:
+        // 0).
         // clang-format off
         QTest::newRow("nothing") << "" << "0=2 1=6 2=7 3=0";
         QTest::newRow("editThroughOthers") << "edit 0 x^3" << "0=8 1=24 2=25 3=0";
@@ -671,10 +670,10 @@ private slots:
                 QCOMPARE(img.pixel(p), black);
             QVERIFY(img.pixel(c - d - 1, r) != black && img.pixel(c + d + 1, r) != black);
             QCOMPARE(count(img, img.rect(), red), 0);
-            // The texts of the two functions and the coordinates, left-aligned 5 pixels right
-            // of the crossing with baselines 25, 15 and 5 pixels above it; where they would
-            // not fit, on the other side of the crossing: ending 5 pixels left of it (or at the
-            // left edge), or starting 5 pixels below it. Only the texts are compared here.
+            // At ratio 1 the whole picture, the circle's pixels as drawn: the texts of the two
+            // functions and the coordinates, left-aligned 5 pixels right of the crossing with
+            // baselines 25, 15 and 5 pixels above it; where they would not fit, on the other
+            // side: ending 5 pixels left of it (or at the left edge), or starting 5 below it.
             const QStringList texts{said.captured(1), said.captured(2),
                                     QString("(%1, %2)").arg(said.captured(3), said.captured(4))};
             int width = 0;
