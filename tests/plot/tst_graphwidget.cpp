@@ -365,7 +365,7 @@ private slots:
     // to it, directly or through others, compiles what the texts say.
     void references_data()
     {
-        QTest::addColumn<QString>("changes"); // "edit ID TEXT", "delete INDEX", "add ID TEXT", ...
+        QTest::addColumn<QString>("changes"); // "edit ID TEXT", "delete INDEX", "remove ID", ...
         QTest::addColumn<QString>("values");  // id=value at x = 2 of each function, afterwards
         // Before, at selector indexes 0 to 3: 0 = x, 1 = f(0)*3, 2 = f(1)+1, 3 = f(4) (none yet:
         // 0).
@@ -377,6 +377,8 @@ private slots:
         QTest::newRow("cycleStaysStopped") << "edit 0 f(2)" << "0=0 1=0 2=0 3=0";
         // Records made while the deleted first one led still find the others.
         QTest::newRow("afterTheFirstDeleted") << "delete 9, delete 1, delete 0, add 5 x+3, edit 2 f(5)*2" << "2=10 3=0 5=5";
+        // A record still in the list is unlinked before it is freed.
+        QTest::newRow("remove") << "remove 2" << "0=2 1=6 3=0";
         QTest::newRow("allDeletedAndOneMore") << "delete 3, delete 0, delete 1, delete 2, delete 0" << "";
         // clang-format on
     }
@@ -395,10 +397,15 @@ private slots:
                 plot.deleteFunctionFBoxIndex(id);
             else if (change.startsWith("add"))
                 plot.addFunction(id, change.section(' ', 2), 'x', Qt::red);
+            else if (plot.setActiveFunction(id))
+                plot.removeFunction(plot.getActiveFunction());
         }
         QStringList values;
-        for (const Function *f = plot.getFunctions(); f; f = f->getNextFunction())
+        const Function *prev = nullptr;
+        for (const Function *f = plot.getFunctions(); f; prev = f, f = f->getNextFunction()) {
+            QCOMPARE(f->getPrevFunction(), prev); // linked both ways
             values << QStringLiteral("%1=%2").arg(f->getId()).arg(f->evaluate(2));
+        }
         QTEST(values.join(' '), "values");
     }
 
