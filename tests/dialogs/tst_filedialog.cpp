@@ -78,8 +78,8 @@ private slots:
         const QString nothing = QStringLiteral("-"), cwd = QStringLiteral("CWD");
         const QString folder = QStringLiteral("/Documents/tavlo");
         QTest::newRow("ramNoDocumentsShowsWorkingDir") << "ramButton" << QString() << cwd;
-        QTest::newRow("ramDocumentsGetsTavloFolder") << "ramButton"
-                                                     << "/Documents" << folder;
+        QTest::newRow("ramDocumentsGetsTavloFolder")
+            << "ramButton" << QStringLiteral("/Documents") << folder;
         QTest::newRow("cfNotMounted") << "cfButton" << nothing << nothing;
         QTest::newRow("cfEmptyCardGetsBothFolders") << "cfButton" << QString() << folder;
         QTest::newRow("sdFoldersThere") << "sdButton" << folder << folder;
