@@ -2,6 +2,7 @@
 #include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
 #include "dialogs/filedialog.h"
+#include "dialogs/hands.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "model/functionset.h"
@@ -10,9 +11,11 @@
 
 #include "../dialogs/modalscript.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDebug>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,11 +23,13 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -52,26 +57,9 @@ int addOrEdit(QPushButton *button, const QString &text, const QColor &c, int id 
                                 (accept ? d->okButton : d->cancelButton)->click();
                             });
                         },
-                        [c](QWidget *w) {
-                            auto *cd = qobject_cast<ColorDialog *>(w);
-                            cd->redSlider->setValue(c.red());
-                            cd->greenSlider->setValue(c.green());
-                            cd->blueSlider->setValue(c.blue());
-                            QTest::mouseClick(cd->okButton, Qt::LeftButton);
-                        }});
+                        mixColor(c)});
     QTest::mouseClick(button, Qt::LeftButton);
     return atClose;
-}
-
-// A step that puts `path` into the file dialog and presses OK.
-ModalScript::Step choosePath(const QString &path)
-{
-    return [path](QWidget *w) {
-        auto *fd = qobject_cast<FileDialog *>(w);
-        QVERIFY(fd);
-        fd->fileNameLine->setText(path);
-        fd->okButton->click();
-    };
 }
 
 int countPixels(const QImage &img, const QColor &c)
@@ -81,18 +69,41 @@ int countPixels(const QImage &img, const QColor &c)
     return int(std::count(p, p + rgb.width() * rgb.height(), c.rgb()));
 }
 
+// Every focusable or clickable object below iface with no name to read out.
+void collectNameless(QAccessibleInterface *iface, QStringList &nameless)
+{
+    const QAccessibleActionInterface *actions = iface->actionInterface();
+    const QStringList names = actions ? actions->actionNames() : QStringList();
+    const bool clickable = names.contains(QAccessibleActionInterface::pressAction()) ||
+                           names.contains(QAccessibleActionInterface::toggleAction());
+    if ((iface->state().focusable || clickable) &&
+        iface->text(QAccessible::Name).trimmed().isEmpty())
+        QDebug(&nameless.emplace_back()) << iface->object() << iface->role();
+    for (int i = 0; i < iface->childCount(); ++i) {
+        if (QAccessibleInterface *child = iface->child(i))
+            collectNameless(child, nameless);
+    }
+}
+
 } // namespace
 
-// The main window driven as a user would: its dialogs, fields, slider and selector.
+// The main window driven as a user would: its dialogs, fields, slider and selector; what
+// every form offers a screen reader and the keyboard.
 class tst_Tavlo : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir home; // for the file dialog
     std::unique_ptr<Tavlo> w;
     GraphWidget *graph = nullptr;
 
 private slots:
-    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void initTestCase()
+    {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        qputenv("HOME", home.path().toLocal8Bit());
+        QDir::setCurrent(home.path());
+    }
 
     void init()
     {
@@ -114,7 +125,8 @@ private slots:
         QCOMPARE(w->TextLabel1->font().pointSize(), 10);
     }
 
-    void newFuncAddsAndIdChoiceEdits()
+    // New Func., the id choice, the check box, the selector and Del.
+    void functionButtons()
     {
         QSignalSpy edited(w.get(), &Tavlo::functionEdited);
         addOrEdit(w->addButton, QStringLiteral("sin(x)"), red);
@@ -147,14 +159,10 @@ private slots:
         QVERIFY(countPixels(w->functionBox->grab().toImage(), red) > 0);
         QMetaObject::invokeMethod(w.get(), "functionChange", Q_ARG(int, 0));
         QCOMPARE(countPixels(w->functionBox->grab().toImage(), red), 0);
-    }
 
-    // Del. removes the shown function and shows the first; the last one gone,
-    // the plot is empty and Del. and the check box do nothing.
-    void deleteShownFunction()
-    {
-        for (const char *t : {"x", "2*x", "3*x"})
-            addOrEdit(w->addButton, QString::fromLatin1(t), red);
+        // Del. removes the shown function and shows the first; the last one gone,
+        // the plot is empty and Del. and the check box do nothing.
+        addOrEdit(w->addButton, QStringLiteral("3*x"), red);
         emit w->functionBox->activated(1);
         QTest::mouseClick(w->deleteButton, Qt::LeftButton);
         QCOMPARE(w->functionBox->itemText(1), QStringLiteral("3*x"));
@@ -206,20 +214,15 @@ private slots:
         QSignalSpy edited(w.get(), &Tavlo::functionEdited);
         const bool colour = button == QLatin1String("fColorButton");
         int redraws = graph->getRedrawCount();
-        QColor seed = red;
+        QList<QColor> seeds;
         if (colour) {
-            ModalScript script({[&seed, accept](QWidget *w) {
-                auto *cd = qobject_cast<ColorDialog *>(w);
-                seed = cd->getColor();
-                cd->greenSlider->setValue(10);
-                accept ? cd->accept() : cd->reject();
-            }});
+            ModalScript script({mixColor(QColor(255, 10, 0), accept, &seeds)});
             QTest::mouseClick(w->fColorButton, Qt::LeftButton);
         } else {
             redraws = addOrEdit(w->findChild<QPushButton *>(button), QStringLiteral("3*x"), blue,
                                 -1, false);
         }
-        QCOMPARE(seed, red);
+        QCOMPARE(seeds, colour ? QList<QColor>{red} : QList<QColor>());
         QCOMPARE(edited.count(), colour ? 0 : 1);
         QCOMPARE(graph->getRedrawCount(), redraws + 1);
         QCOMPARE(graph->getFunctionString(0), QStringLiteral("x"));
@@ -292,14 +295,13 @@ private slots:
         QTest::addColumn<QString>("start");  // bounds of both axes
         QTest::addColumn<QString>("bounds"); // written back, on both axes
         QTest::addColumn<int>("end");        // where each of the three drags ends
+        // clang-format off
         // The texts have the C library's small e, and read back.
-        QTest::newRow("smallExponent") << "-10 10"
-                                       << "-7.99997e-05 7.99997e-05" << 99;
+        QTest::newRow("smallExponent") << "-10 10" << "-7.99997e-05 7.99997e-05" << 99;
         // Six digits would write "5" twice: the bounds keep apart with more.
-        QTest::newRow("moreDigitsAtFive") << "4.9 5.1"
-                                          << "4.999999 5.000001" << 99;
-        QTest::newRow("zoomOut") << "-10 10"
-                                 << "-77.624 77.624" << 1;
+        QTest::newRow("moreDigitsAtFive") << "4.9 5.1" << "4.999999 5.000001" << 99;
+        QTest::newRow("zoomOut") << "-10 10" << "-77.624 77.624" << 1;
+        // clang-format on
     }
 
     void zoomSliderSpringsBack()
@@ -507,6 +509,73 @@ private slots:
             changes.contains(QStringLiteral("save")) || answer == QMessageBox::Save;
         QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : "",
                  written && closes ? before : "");
+    }
+
+    void everyControlHasAName_data()
+    {
+        using Make = std::function<QWidget *(Tavlo *)>;
+        QTest::addColumn<Make>("make"); // the form to check, on top of a main window
+        // What Tab visits, from where the form opens, in reading order.
+        QTest::addColumn<QString>("tabs");
+        QTest::newRow("mainWindow")
+            << Make([](Tavlo *w) { return w; })
+            << "graph1 editButton fCheckBox functionBox fColorButton deleteButton xMinText "
+               "xMaxText yMinText yMaxText addButton zoomSlider optionsButton";
+        QTest::newRow("editDialog") << Make([](Tavlo *w) {
+            return new EditDialog(w, "editdialog", true, 0, w->getGraph());
+        }) << "functionBox cancelButton colorButton okButton idBox depVarBox equalBox";
+        QTest::newRow("colorDialog")
+            << Make([](Tavlo *w) { return new ColorDialog(w, "cd", true); })
+            << "redSlider greenSlider blueSlider okButton";
+        for (int page = 0; page < 4; ++page) {
+            const char *tabs[] = {"TabWidget2 zoomBoxButton xStepSpinBox zoomStdButton "
+                                  "yStepSpinBox findIntButton gridCheckBox gridXText gridYText "
+                                  "saveButton loadButton",
+                                  "TabWidget2 functionList enabledBox colorButton editButton "
+                                  "addButton deleteButton",
+                                  "TabWidget2 TextBrowser2", "TabWidget2 TextBrowser1 handsButton"};
+            QTest::addRow("optionsDialogPage%d", page) << Make([page](Tavlo *w) {
+                auto *d = new OptionsDialog(w, "options", true, w->getGraph());
+                d->TabWidget2->setCurrentIndex(page);
+                return d;
+            }) << tabs[page];
+        }
+        QTest::newRow("fileDialog") << Make([](Tavlo *w) {
+            return new FileDialog(w, "FileDialog", true, {}, QStringLiteral("*"));
+        }) << "ramButton cfButton sdButton fileView fileNameLine cancelButton okButton";
+        QTest::newRow("hands") << Make([](Tavlo *w) { return new Hands(w, "hands", true); }) << "";
+    }
+
+    // With no function and with one: an empty selector shows no text to read out.
+    // Tab goes round the form in reading order.
+    void everyControlHasAName()
+    {
+        QFETCH(std::function<QWidget *(Tavlo *)>, make);
+        for (bool withFunction : {false, true}) {
+            Tavlo window;
+            if (withFunction) {
+                window.getGraph()->addFunction(0, QStringLiteral("sin(x)"), 'x', Qt::red);
+                window.fBoxMake();
+            }
+            QWidget *form = make(&window);
+            form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form));
+            QStringList nameless;
+            collectNameless(QAccessible::queryAccessibleInterface(form), nameless);
+            QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
+
+            QVERIFY(QTest::qWaitForWindowActive(form));
+            QStringList visited; // named controls, not their inner parts ("qt_...")
+            for (QWidget *f; (f = QApplication::focusWidget());) {
+                const bool inner = f->objectName().startsWith(QLatin1String("qt_"));
+                const QString name = (inner ? f->parentWidget() : f)->objectName();
+                if (visited.contains(name))
+                    break;
+                visited << name;
+                QTest::keyClick(f, Qt::Key_Tab);
+            }
+            QTEST(visited.join(QLatin1Char(' ')), "tabs");
+        }
     }
 };
 

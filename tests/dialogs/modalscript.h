@@ -1,9 +1,15 @@
 #pragma once
 
+#include "dialogs/colordialog.h"
+#include "dialogs/filedialog.h"
+
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QList>
 #include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -47,3 +53,28 @@ private:
     QList<QPointer<QWidget>> seen; // dead ones turn null: a new dialog at a reused address counts
     int unexpected = 0;
 };
+
+// The colour dialog: notes the colour it starts from in `seeds` (if given), then mixes `c` and
+// presses OK, or cancels.
+inline ModalScript::Step mixColor(const QColor &c, bool ok = true, QList<QColor> *seeds = nullptr)
+{
+    return [=](QWidget *w) {
+        auto *cd = qobject_cast<ColorDialog *>(w);
+        QVERIFY(cd);
+        if (seeds)
+            *seeds << cd->getColor();
+        cd->start_color(c);
+        ok ? cd->okButton->click() : cd->reject();
+    };
+}
+
+// The file dialog: `path` in the path line, then OK.
+inline ModalScript::Step choosePath(const QString &path)
+{
+    return [path](QWidget *w) {
+        auto *fd = qobject_cast<FileDialog *>(w);
+        QVERIFY(fd);
+        fd->fileNameLine->setText(path);
+        fd->okButton->click();
+    };
+}

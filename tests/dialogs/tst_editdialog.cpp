@@ -1,4 +1,3 @@
-#include "dialogs/colordialog.h"
 #include "dialogs/editdialog.h"
 #include "plot/graphwidget.h"
 
@@ -7,7 +6,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSlider>
 #include <QSpinBox>
 #include <QTest>
 
@@ -75,22 +73,14 @@ private slots:
         EditDialog d(nullptr, "editdialog", true, 0, graph.get());
         const int redraws = graph->getRedrawCount();
         QList<QColor> seeds, shown;
-        auto pick = [&seeds](bool ok) {
-            return [&seeds, ok](QWidget *w) {
-                auto *cd = qobject_cast<ColorDialog *>(w);
-                QVERIFY(cd);
-                seeds << cd->getColor();
-                cd->greenSlider->setValue(ok ? 200 : 99);
-                ok ? QTest::mouseClick(cd->okButton, Qt::LeftButton) : cd->reject();
-            };
-        };
-        ModalScript script({pick(true), pick(false), pick(false)});
+        const QColor red(255, 0, 0), picked(255, 200, 0), black(0, 0, 0), other(1, 2, 3);
+        ModalScript script({mixColor(picked, true, &seeds), mixColor(other, false, &seeds),
+                            mixColor(other, false, &seeds)});
         for (int id : {0, 0, 9}) {
             d.idBox->setValue(id);
             d.colorButton->click();
             shown << d.getColor() << d.colorButton->palette().color(QPalette::Button);
         }
-        const QColor red(255, 0, 0), picked(255, 200, 0), black(0, 0, 0);
         QCOMPARE(seeds, (QList<QColor>{red, red, black}));
         QCOMPARE(shown, (QList<QColor>{picked, picked, picked, picked, black, black}));
         QCOMPARE(graph->getFunctionColor(0), red);

@@ -1,13 +1,9 @@
-#include "dialogs/colordialog.h"
-#include "dialogs/filedialog.h"
-#include "model/functionset.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
 #include "plot/graphwidget.h"
 
 #include "modalscript.h"
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QFile>
 #include <QHeaderView>
@@ -133,23 +129,19 @@ private slots:
         QTest::addColumn<int>("colourDialog"); // 1 accepted, -1 cancelled, 0 must not open
         QTest::addColumn<QStringList>("state");
         QTest::addColumn<QStringList>("calls"); // what the main window got
-        const QStringList all{"2:1:#ff0000", "10:1:#0000ff", "9:1:#00ff00"};
+        const QStringList all{"2:1:#ff0000", "10:1:#0000ff", "9:1:#00ff00"}, none;
         for (const char *button : {"colorButton", "enabledBox", "deleteButton", "editButton"}) {
-            QTest::addRow("noRow_%s", button) << -1 << button << 0 << all << QStringList();
-            QTest::addRow("rowGone_%s", button) << -2 << button << 0 << all << QStringList();
+            QTest::addRow("noRow_%s", button) << -1 << button << 0 << all << none;
+            QTest::addRow("rowGone_%s", button) << -2 << button << 0 << all << none;
         }
-        QTest::newRow("disable") << 9 << "enabledBox" << 0
-                                 << QStringList{"2:1:#ff0000", "10:1:#0000ff", "9:0:#00ff00"}
-                                 << QStringList();
-        QTest::newRow("colourPicked")
-            << 2 << "colorButton" << 1 << QStringList{"2:1:#0a141e", "10:1:#0000ff", "9:1:#00ff00"}
-            << QStringList();
-        QTest::newRow("colourCancelled") << 2 << "colorButton" << -1 << all << QStringList();
+        // clang-format off
+        QTest::newRow("disable") << 9 << "enabledBox" << 0 << QStringList{"2:1:#ff0000", "10:1:#0000ff", "9:0:#00ff00"} << none;
+        QTest::newRow("colourPicked") << 2 << "colorButton" << 1 << QStringList{"2:1:#0a141e", "10:1:#0000ff", "9:1:#00ff00"} << none;
+        QTest::newRow("colourCancelled") << 2 << "colorButton" << -1 << all << none;
         QTest::newRow("add") << 10 << "addButton" << 0 << all << QStringList{"add"};
         QTest::newRow("edit") << 10 << "editButton" << 0 << all << QStringList{"edit 10"};
-        QTest::newRow("delete") << 10 << "deleteButton" << 0
-                                << QStringList{"2:1:#ff0000", "9:1:#00ff00"}
-                                << QStringList{"deleted"};
+        QTest::newRow("delete") << 10 << "deleteButton" << 0 << QStringList{"2:1:#ff0000", "9:1:#00ff00"} << QStringList{"deleted"};
+        // clang-format on
     }
 
     // Afterwards the list holds a row per function and the screen shows it as it
@@ -177,15 +169,8 @@ private slots:
         QTest::qWait(20); // the list is on screen before the action
         QList<QColor> seeds;
         QList<ModalScript::Step> steps;
-        if (colourDialog) {
-            steps << [&](QWidget *w) {
-                auto *cd = qobject_cast<ColorDialog *>(w);
-                QVERIFY(cd);
-                seeds << cd->getColor();
-                cd->start_color(QColor(10, 20, 30));
-                colourDialog > 0 ? cd->accept() : cd->reject();
-            };
-        }
+        if (colourDialog)
+            steps << mixColor(QColor(10, 20, 30), colourDialog > 0, &seeds);
         ModalScript script(steps);
         dialog.findChild<QAbstractButton *>(button)->click();
         QTest::qWait(20);
@@ -249,29 +234,15 @@ private slots:
         // Of the box shown, and where: a load error's is on top of the dialog; the
         // save error's stands at (12, 100) of the main window, not of the screen.
         QTest::addColumn<QString>("message"); // empty: done
-        const QString loadError =
-            QStringLiteral("Load Error|There was an error loading the file.\n");
+        const QString loadError = "Load Error|There was an error loading the file.\n";
+        // clang-format off
         QTest::newRow("save") << true << QByteArray() << QString();
-        QTest::newRow("saveToFolder")
-            << true << QByteArray()
-            << "Save Error|There was an error opening the\nfile for "
-               "saving.  This is probably\nbecause "
-               "the path chosen does\nnot specify a single file.|at 312,300";
-        QTest::newRow("loadAppendsWithFreeId")
-            << false
-            << QByteArray::fromHex("00001405 00000001"
-                                   "00000007 00000001 00000002 0078 FF123456 00000000 00000002 0078"
-                                   "FFFFFFFF")
-            << QString();
-        QTest::newRow("loadMissingFile")
-            << false << QByteArray()
-            << loadError + "This is probably because the file\nspecified does not exist.|onDialog";
-        QTest::newRow("loadWrongVersion")
-            << false << QByteArray::fromHex("00001405 00000002 FFFFFFFF")
-            << loadError + "Incorrect format or version.|onDialog";
-        QTest::newRow("loadCutShort")
-            << false << QByteArray::fromHex("00001405 00000001 00000000 00000001 000000")
-            << loadError + "The file is damaged or cut short.  No\nfunction was added.|onDialog";
+        QTest::newRow("saveToFolder") << true << QByteArray() << "Save Error|There was an error opening the\nfile for saving.  This is probably\nbecause the path chosen does\nnot specify a single file.|at 312,300";
+        QTest::newRow("loadAppendsWithFreeId") << false << QByteArray::fromHex("00001405 00000001 00000007 00000001 00000002 0078 FF123456 00000000 00000002 0078 FFFFFFFF") << QString();
+        QTest::newRow("loadMissingFile") << false << QByteArray() << loadError + "This is probably because the file\nspecified does not exist.|onDialog";
+        QTest::newRow("loadWrongVersion") << false << QByteArray::fromHex("00001405 00000002 FFFFFFFF") << loadError + "Incorrect format or version.|onDialog";
+        QTest::newRow("loadCutShort") << false << QByteArray::fromHex("00001405 00000001 00000000 00000001 000000") << loadError + "The file is damaged or cut short.  No\nfunction was added.|onDialog";
+        // clang-format on
     }
 
     void saveAndLoad()
@@ -293,13 +264,7 @@ private slots:
         OptionsDialog dialog(&mainWindow, "options", true, graph.get());
         dialog.show();
         QString seen;
-        ModalScript script({[path](QWidget *w) {
-                                auto *fd = qobject_cast<FileDialog *>(w);
-                                QVERIFY(fd);
-                                fd->fileNameLine->setText(path);
-                                fd->okButton->click();
-                            },
-                            [&](QWidget *w) {
+        ModalScript script({choosePath(path), [&](QWidget *w) {
                                 auto *box = qobject_cast<QMessageBox *>(w);
                                 QVERIFY(box);
                                 const QPoint at = box->geometry().topLeft();
@@ -315,14 +280,10 @@ private slots:
         // A load appends and closes the dialog; a save or an error leaves it open.
         QCOMPARE(dialog.result() == QDialog::Accepted, loads);
         QCOMPARE(dialog.isVisible(), !loads);
-        if (save && message.isEmpty()) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QBuffer written;
-            written.open(QIODevice::WriteOnly);
-            writeFunctionSet(written, graph->getFunctions());
-            QCOMPARE(file.readAll(), written.data());
-        }
+        QFile file(path);
+        if (save && message.isEmpty())
+            QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : "",
+                     functionSetBytes(graph->getFunctions()));
     }
 
 private:
