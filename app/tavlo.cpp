@@ -76,7 +76,7 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(graph, &GraphWidget::y_min_changed, yMinText, showBound(yMinText));
     connect(graph, &GraphWidget::y_max_changed, yMaxText, showBound(yMaxText));
     connect(zoomSlider, &QSlider::valueChanged, graph, &GraphWidget::change_zoom);
-    connect(zoomSlider, &QSlider::sliderReleased, graph, &GraphWidget::showBounds);
+    connect(zoomSlider, &QSlider::sliderReleased, graph, &GraphWidget::showZoomedBounds);
     connect(zoomSlider, &QSlider::sliderReleased, this, &Tavlo::resetZoomSlider);
     connect(fCheckBox, &QCheckBox::clicked, this, &Tavlo::toggle_func);
     connect(fColorButton, &QPushButton::clicked, this, &Tavlo::change_color_active);

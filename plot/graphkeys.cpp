@@ -49,9 +49,10 @@ void GraphWidget::keyPressEvent(QKeyEvent *e)
         // From the bounds shown, as a drag of the slider that starts at rest.
         zoomOffset = 0;
         change_zoom(sliderPosition);
+        showZoomedBounds();
         zoomOffset = 0;
     } else {
         drawGraph();
+        showBounds();
     }
-    showBounds();
 }

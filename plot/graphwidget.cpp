@@ -629,6 +629,12 @@ void GraphWidget::showBounds()
     emit panning(false);
 }
 
+void GraphWidget::showZoomedBounds()
+{
+    if (zoomOffset != 0)
+        showBounds();
+}
+
 void GraphWidget::change_zoom(int value)
 {
     if (value != 50) {

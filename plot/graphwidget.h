@@ -160,6 +160,10 @@ public slots:
     void zoom_std_slot();
     void drawGraphSlot();
     void showBounds();
+    // showBounds() at the end of a zoom (the slider's release, a zoom key),
+    // unless every step of it was refused: then nothing changed and nothing
+    // is written.
+    void showZoomedBounds();
     void activateFindingIntersection();
 
 signals:
