@@ -61,16 +61,6 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    for (const Scene &s : kScenes)
-        benchmark::RegisterBenchmark((std::string(s.name) + "/points").c_str(), benchPoints, s)
-            ->Unit(benchmark::kMillisecond);
-
-    SummaryReporter reporter("");
-    runBenchmarks(reporter, argc, argv);
-
-    std::printf("\n| scene | ms of CPU per --points |\n|---|---:|\n");
-    for (const Scene &s : kScenes)
-        std::printf("| %s | %s |\n", s.name,
-                    formatNumber(reporter.nanoseconds(s.name, "points") / 1e6).c_str());
+    runScenes(argc, argv, kScenes, "points", benchPoints, "ms of CPU per --points");
     return 0;
 }

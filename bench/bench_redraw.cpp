@@ -125,17 +125,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    for (const Scene &s : kScenes)
-        benchmark::RegisterBenchmark((std::string(s.name) + "/drawGraph").c_str(), benchRedraw, s)
-            ->Unit(benchmark::kMillisecond);
-
-    SummaryReporter reporter("");
-    runBenchmarks(reporter, argc, argv);
-
-    std::printf("\n| scene | ms per drawGraph() |\n|---|---:|\n");
-    for (const Scene &s : kScenes)
-        std::printf("| %s | %s |\n", s.name,
-                    formatNumber(reporter.nanoseconds(s.name, "drawGraph") / 1e6).c_str());
+    runScenes(argc, argv, kScenes, "drawGraph", benchRedraw, "ms per drawGraph()");
     printAllocations();
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstddef>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,3 +40,22 @@ void runBenchmarks(SummaryReporter &reporter, int argc, char **argv);
 
 // "12.3" style text of a number with a sensible number of digits.
 std::string formatNumber(double v);
+
+// For the benchmarks that run one function over a list of scenes: registers
+// fn(state, scene) as "<scene name>/<variant>" for each, runs what the command
+// line selects, and prints a table of the milliseconds of CPU per run, headed
+// `title`.
+template<typename Scene, std::size_t N, typename Fn>
+void runScenes(int argc, char **argv, const Scene (&scenes)[N], const char *variant, Fn fn,
+               const char *title)
+{
+    for (const Scene &s : scenes)
+        benchmark::RegisterBenchmark((std::string(s.name) + "/" + variant).c_str(), fn, s)
+            ->Unit(benchmark::kMillisecond);
+    SummaryReporter reporter("");
+    runBenchmarks(reporter, argc, argv);
+    std::printf("\n| scene | %s |\n|---|---:|\n", title);
+    for (const Scene &s : scenes)
+        std::printf("| %s | %s |\n", s.name,
+                    formatNumber(reporter.nanoseconds(s.name, variant) / 1e6).c_str());
+}
