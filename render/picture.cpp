@@ -13,7 +13,10 @@
 #include <QPainter>
 #include <QThreadPool>
 
+#include <cstdlib>
 #include <optional>
+
+#include <sys/mman.h>
 
 namespace {
 
@@ -31,13 +34,36 @@ void inPoolThread(Work work)
     pool->waitForDone();
 }
 
+// A large picture is thousands of fresh pages of memory, and on a virtual
+// machine faulting a page in costs more than drawing on it. Asked for in huge
+// pages, the picture takes a handful of faults (bench/README.md). Smaller
+// pictures, or a kernel without them, get the toolkit's own buffer.
+QImage newPicture(QSize size)
+{
+    constexpr QImage::Format format = QImage::Format_RGB888;
+#ifdef MADV_HUGEPAGE
+    constexpr size_t kHugePage = size_t(2) << 20;
+    const int stride = (size.width() * 3 + 3) & ~3; // rows start on 32 bits
+    const size_t bytes = size_t(stride) * size_t(size.height());
+    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (bytes >= kHugePage) {
+        if (void *pixels = std::aligned_alloc(kHugePage, rounded)) {
+            madvise(pixels, rounded, MADV_HUGEPAGE);
+            return QImage(static_cast<uchar *>(pixels), size.width(), size.height(), stride, format,
+                          std::free, pixels);
+        }
+    }
+#endif
+    return QImage(size, format);
+}
+
 QByteArray pngPicture(GraphWidget &graph, const RenderOptions &o)
 {
     // 24 bits, where the widget's backing picture has 32: the same exact
     // colours, and the toolkit fills them without the AVX2 code that slows the
     // evaluation between the lines (see vectorstate.h): 3 ms less of the 35 ms
     // of ten functions at 1920 x 1080. The redraw fills it all.
-    QImage image(o.size, QImage::Format_RGB888);
+    QImage image = newPicture(o.size);
     inPoolThread([&] {
         QPainter p(&image);
         clearUpperVectorHalves();
