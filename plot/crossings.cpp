@@ -34,9 +34,40 @@ double midpoint(double a, double b, Precision precision)
     return fromOrdered(ka + int64_t((uint64_t(ordered(b)) - uint64_t(ka)) / 2));
 }
 
-// refineCrossing, with the bracket it ends with.
-double narrow(const Gap &gap, Bracket bracket, Precision precision, Bracket &ends)
+} // namespace
+
+std::vector<Bracket> findSignChanges(const Gap &gap, const std::vector<double> &positions)
 {
+    std::vector<double> values;
+    values.reserve(positions.size());
+    for (const double t : positions)
+        values.push_back(gap(t));
+    return findSignChanges(positions, values);
+}
+
+std::vector<Bracket> findSignChanges(const std::vector<double> &positions,
+                                     const std::vector<double> &values)
+{
+    std::vector<Bracket> found;
+    double previousT = 0;
+    double previousGap = NAN;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const double t = positions[i];
+        const double g = values[i];
+        if (g == 0)
+            found.push_back({t, t});
+        else if ((g < 0 && previousGap > 0) || (g > 0 && previousGap < 0))
+            found.push_back({previousT, t});
+        previousT = t;
+        previousGap = g;
+    }
+    return found;
+}
+
+double refineCrossing(const Gap &gap, Bracket bracket, Precision precision, Bracket *endsOut)
+{
+    Bracket unused;
+    Bracket &ends = endsOut ? *endsOut : unused;
     const auto fit = [precision](double v) {
         return precision == Precision::Single ? double(float(v)) : v;
     };
@@ -80,45 +111,6 @@ double narrow(const Gap &gap, Bracket bracket, Precision precision, Bracket &end
         ends = {a, b};
     }
     return std::fabs(gb) < std::fabs(ga) ? b : a;
-}
-
-} // namespace
-
-std::vector<Bracket> findSignChanges(const Gap &gap, const std::vector<double> &positions)
-{
-    std::vector<double> values;
-    values.reserve(positions.size());
-    for (const double t : positions)
-        values.push_back(gap(t));
-    return findSignChanges(positions, values);
-}
-
-std::vector<Bracket> findSignChanges(const std::vector<double> &positions,
-                                     const std::vector<double> &values)
-{
-    std::vector<Bracket> found;
-    double previousT = 0;
-    double previousGap = NAN;
-    for (size_t i = 0; i < positions.size(); ++i) {
-        const double t = positions[i];
-        const double g = values[i];
-        if (g == 0)
-            found.push_back({t, t});
-        else if ((g < 0 && previousGap > 0) || (g > 0 && previousGap < 0))
-            found.push_back({previousT, t});
-        previousT = t;
-        previousGap = g;
-    }
-    return found;
-}
-
-double refineCrossing(const Gap &gap, Bracket bracket, Precision precision, Bracket *ends)
-{
-    Bracket narrowed;
-    const double place = narrow(gap, bracket, precision, narrowed);
-    if (ends)
-        *ends = narrowed;
-    return place;
 }
 
 bool holdsZero(const Gap &gap, Bracket start, Bracket ends)

@@ -450,8 +450,7 @@ bool GraphWidget::calcIntersection(Function *f1, Function *f2, float x, float y,
     // nested search that found no sign change (a function of y bending back
     // across its rows) it can be anywhere along the function of y.
     const auto near = [&](const Function *f) {
-        return ofX(f) ? std::fabs(narrow(f->evaluate(ix)) - iy) <= yUnitsPerPixel
-                      : std::fabs(narrow(f->evaluate(iy)) - ix) <= xUnitsPerPixel;
+        return distance(f, ix, iy) <= (ofX(f) ? yUnitsPerPixel : xUnitsPerPixel);
     };
     if (!near(f1) || !near(f2))
         return false;
