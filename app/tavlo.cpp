@@ -5,6 +5,7 @@
 #include "dialogs/formhelpers.h"
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
+#include "model/functionset.h"
 #include "plot/graphwidget.h"
 
 #include <QCheckBox>
@@ -80,10 +81,6 @@ Tavlo::Tavlo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(zoomSlider, &QSlider::sliderReleased, this, &Tavlo::resetZoomSlider);
     connect(fCheckBox, &QCheckBox::clicked, this, &Tavlo::toggle_func);
     connect(fColorButton, &QPushButton::clicked, this, &Tavlo::change_color_active);
-    // A bound that cannot be read is 0; the field says why.
-    for (QLineEdit *field : boundFields())
-        connect(field, &QLineEdit::textChanged, this,
-                [field](const QString &text) { showTextProblem(field, valueTextMessage(text)); });
 
     shownFunction = -1;
     panning = false;
@@ -228,11 +225,7 @@ void Tavlo::deleteShownFunction()
     if (!graph->getFunctions())
         return;
     graph->deleteFunctionFBoxIndex(graph->getFunctionFBoxIndex(shownFunction));
-    fBoxMake();
-    if (Function *first = graph->getFunctions())
-        functionChange(first->getFBoxIndex());
-    else
-        graph->drawGraphSlot();
+    showFirstFunction();
 }
 
 void Tavlo::tryDrawGraph()

@@ -112,9 +112,9 @@ TavloBase::TavloBase(QWidget *parent, const char *name, Qt::WindowFlags fl)
     functionBox->view()->setAccessibleName(tr("Functions"));
     zoomSlider->setAccessibleName(tr("Zoom"));
 
+    // A bound that cannot be read is 0; the field says why.
     for (QLineEdit *field : boundFields())
-        connect(field, &QLineEdit::textChanged, this,
-                [field] { fitTextFont(field, kBoundFieldSize); });
+        watchValueField(field, kBoundFieldSize);
 }
 
 QList<QLineEdit *> TavloBase::boundFields() const

@@ -15,9 +15,6 @@
 
 #include <QApplication>
 
-#include <cstdio>
-#include <string>
-
 namespace {
 
 struct Scene

@@ -58,15 +58,19 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/data/changelog.gz DESTINATION ${CMAKE_
 # staged into DESTDIR, as is every install for packing. A plain install into a
 # prefix brings that prefix's caches up to date itself, so that the file
 # manager knows a set and opens it with Tavlo at once.
+install(CODE "set(tavlo_datadir \"${CMAKE_INSTALL_DATADIR}\")")
 install(CODE [[
 if("$ENV{DESTDIR}" STREQUAL "")
+    if(NOT IS_ABSOLUTE "${tavlo_datadir}")
+        set(tavlo_datadir "${CMAKE_INSTALL_PREFIX}/${tavlo_datadir}")
+    endif()
     find_program(update_mime update-mime-database)
     find_program(update_desktop update-desktop-database)
     if(update_mime)
-        execute_process(COMMAND ${update_mime} -n "${CMAKE_INSTALL_PREFIX}/share/mime")
+        execute_process(COMMAND ${update_mime} -n "${tavlo_datadir}/mime")
     endif()
     if(update_desktop)
-        execute_process(COMMAND ${update_desktop} -q "${CMAKE_INSTALL_PREFIX}/share/applications")
+        execute_process(COMMAND ${update_desktop} -q "${tavlo_datadir}/applications")
     endif()
 endif()
 ]])

@@ -1,6 +1,7 @@
 #include "dialogs/formhelpers.h"
 
 #include "dialogs/colordialog.h"
+#include "model/compilemessage.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -100,4 +101,14 @@ void fitTextFont(QLineEdit *field, qreal pointSize)
         }
     }
     field->setFont(font); // the smallest tried: the rest scrolls
+}
+
+void watchValueField(QLineEdit *field, qreal pointSize)
+{
+    const auto show = [field, pointSize] {
+        showTextProblem(field, valueTextMessage(field->text()));
+        fitTextFont(field, pointSize);
+    };
+    show();
+    QObject::connect(field, &QLineEdit::textChanged, field, show);
 }

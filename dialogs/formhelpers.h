@@ -80,3 +80,8 @@ void showTextProblem(QLineEdit *field, const QString &message);
 // `pointSize`, or condensed, or in a smaller size (down to half): "-2.56896e+06"
 // shows whole in a 48-pixel bound field.
 void fitTextFont(QLineEdit *field, qreal pointSize);
+
+// A field whose text is read as a number (a bound, a grid spacing): from now
+// on, as its text changes, it shows why the engine cannot read it
+// (showTextProblem) and a long number whole (fitTextFont at `pointSize`).
+void watchValueField(QLineEdit *field, qreal pointSize);

@@ -1,7 +1,6 @@
 #include "dialogs/optionsdialog.h"
 
 #include "model/compilemessage.h"
-#include "dialogs/editdialog.h"
 #include "dialogs/filedialog.h"
 #include "dialogs/formhelpers.h"
 #include "model/functionset.h"
@@ -10,7 +9,6 @@
 #include "model/numbertext.h"
 #include "plot/graphwidget.h"
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -53,14 +51,8 @@ OptionsDialog::OptionsDialog(QWidget *parent, const char *name, bool modal, Grap
     gridYText->setText(formatNumber(graph->getGridY()));
     // A spacing that cannot be read is 0, and the field says why; a long
     // number shows whole in a smaller font.
-    for (QLineEdit *field : {gridXText, gridYText}) {
-        const auto show = [field, size = field->font().pointSizeF()] {
-            showTextProblem(field, valueTextMessage(field->text()));
-            fitTextFont(field, size);
-        };
-        show();
-        connect(field, &QLineEdit::textChanged, this, show);
-    }
+    for (QLineEdit *field : {gridXText, gridYText})
+        watchValueField(field, field->font().pointSizeF());
     buildList();
 
     connect(functionList, &QTreeWidget::currentItemChanged, this,
@@ -262,12 +254,4 @@ bool loadFunctionFile(QWidget *parent, GraphWidget *graph, const QString &path, 
     }
     return refuse(OptionsDialog::tr("There was an error loading the file.\nThe file is damaged or "
                                     "cut short.  No\nfunction was added."));
-}
-
-QByteArray functionSetBytes(const Function *first)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    writeFunctionSet(buffer, first);
-    return buffer.data();
 }

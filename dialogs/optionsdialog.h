@@ -20,8 +20,6 @@ bool askAndSaveFunctions(QWidget *parent, const Function *first);
 // message when `namePath` is set. True when the functions were added.
 bool loadFunctionFile(QWidget *parent, GraphWidget *graph, const QString &path,
                       bool namePath = false);
-// The set starting at `first` as a save would write it.
-QByteArray functionSetBytes(const Function *first);
 
 // The options dialog: plot tools, the sortable function list with its actions,
 // saving and loading of function sets, help and about. It works on the plot

@@ -24,7 +24,7 @@ struct EngineState
     CompileState comp;
 
     // fval_batch()'s value stack: one block of samples per pending value. It grows
-    // to the largest need seen (at most kMaxBlockStack doubles, see evaluator.cpp)
+    // to the largest need seen (at most kMaxBlockStack doubles, see batch.cpp)
     // and is kept for the next call, so a call allocates only when it needs more.
     double *blockStack = nullptr;
     int blockStackSize = 0; // in doubles

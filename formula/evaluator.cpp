@@ -2,7 +2,6 @@
 #include "formula/bytecode.h"
 #include "formula/engine_state.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>

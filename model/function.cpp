@@ -255,6 +255,7 @@ void Function::prepare(bool debugLines)
 {
     const QString typed = string;
     ScanText s(string);
+    references.clear(); // every reference met, expanded or not
 
     // Expansions the scan is still inside: a reference back to one of them
     // (1 -> 2 -> 1, or 1 -> 2 -> 3 -> 2) is left as it stands, so the chain ends.
@@ -271,8 +272,6 @@ void Function::prepare(bool debugLines)
     // "(text)" of every function referred to so far; the texts do not change
     // while this one is prepared.
     std::unordered_map<int, QString> blocks;
-
-    std::unordered_set<int> met; // every reference, expanded or not
 
     for (; s.remaining() > 0 && !scanEnds(s); s.advance()) {
         while (!open.empty() && s.remaining() <= open.back().after) {
@@ -295,7 +294,7 @@ void Function::prepare(bool debugLines)
                 qDebug("insFuncString: %s", qPrintable(ref.shown));
                 qDebug("insFuncNumber: %d", n);
             }
-            met.insert(n);
+            references.push_back(n);
 
             if (n != id && openIds.count(n) == 0) {
                 const qsizetype len = ref.length;
@@ -319,8 +318,8 @@ void Function::prepare(bool debugLines)
         }
     }
 
-    references.assign(met.begin(), met.end());
     std::sort(references.begin(), references.end());
+    references.erase(std::unique(references.begin(), references.end()), references.end());
     string = s.text();
     makeFormula();
     string = typed;

@@ -2,6 +2,7 @@
 
 #include "model/function.h"
 
+#include <QBuffer>
 #include <QDataStream>
 #include <QIODevice>
 #include <QSaveFile>
@@ -112,4 +113,12 @@ SaveResult saveFunctionSet(const QString &path, const Function *first)
         return SaveResult::WriteFailed;
     }
     return file.commit() ? SaveResult::Ok : SaveResult::WriteFailed;
+}
+
+QByteArray functionSetBytes(const Function *first)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    writeFunctionSet(buffer, first);
+    return buffer.data();
 }

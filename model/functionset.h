@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QRgb>
 #include <QString>
@@ -36,6 +37,8 @@ struct FunctionSetResult
 // Writes the whole list starting at first (may be null). False when the device
 // reported a write error.
 bool writeFunctionSet(QIODevice &device, const Function *first);
+// The set starting at `first` as a save would write it.
+QByteArray functionSetBytes(const Function *first);
 
 // Reads a set. Every length is checked against the bytes left, so damaged
 // input never reads past the end or allocates more than the data holds.

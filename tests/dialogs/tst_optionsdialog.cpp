@@ -1,5 +1,6 @@
 #include "dialogs/optionsdialog.h"
 #include "model/function.h"
+#include "model/functionset.h"
 #include "plot/graphwidget.h"
 
 #include "modalscript.h"
