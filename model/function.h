@@ -35,6 +35,8 @@ public:
     QColor getColor() const { return color; }
     void setEnabled(bool on) { enabled = on; }
     bool getEnabled() const { return enabled; }
+    // Whether the plot draws it: enabled, with a text.
+    bool isDrawn() const { return enabled && !string.isEmpty(); }
     void setIndepVariable(char var) { indepVariable = var; }
     char getIndepVariable() const { return indepVariable; }
     void setNextFunction(Function *f) { nextFunction = f; }

@@ -5,7 +5,6 @@
 #include <QByteArray>
 
 #include <algorithm>
-#include <cfloat>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -22,18 +21,6 @@ QString formatNumber(double value, int digits)
     std::snprintf(text, sizeof text, "%.*g", digits, value);
     uselocale(previous);
     return QString::fromLatin1(text);
-}
-
-// Up to halfway between FLT_MAX and 2^128 a value becomes FLT_MAX, from there on
-// infinity; NaN and infinities convert as they are.
-float narrow(double v)
-{
-    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
-    if (v > double(FLT_MAX))
-        return v < halfway ? FLT_MAX : INFINITY;
-    if (v < -double(FLT_MAX))
-        return v > -halfway ? -FLT_MAX : -INFINITY;
-    return float(v);
 }
 
 TextValue readValueText(const QString &text)

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <cfloat>
+#include <cmath>
+
 // The C library's "%.*g" of a value, always in the C locale. Every number the
 // program writes into a field it reads back goes through here, so that what is
 // written is what printf would write: ties round to even (1.140625 -> "1.14062"),
@@ -9,8 +12,19 @@
 QString formatNumber(double value, int digits = 6);
 
 // A function's value (double) in the single precision of the plot: as
-// round-to-nearest converts it, but defined beyond the float range.
-float narrow(double v);
+// round-to-nearest converts it, but defined beyond the float range. Inline:
+// the redraw and the finder narrow every sample.
+inline float narrow(double v)
+{
+    // Up to halfway between FLT_MAX and 2^128 a value becomes FLT_MAX, from
+    // there on infinity; NaN and infinities convert as they are.
+    const double halfway = double(FLT_MAX) + std::ldexp(1.0, 103); // half the last step
+    if (v > double(FLT_MAX))
+        return v < halfway ? FLT_MAX : INFINITY;
+    if (v < -double(FLT_MAX))
+        return v > -halfway ? -FLT_MAX : -INFINITY;
+    return float(v);
+}
 
 // What a bound or grid text reads as: the formula with x = 1.
 struct TextValue

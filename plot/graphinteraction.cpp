@@ -218,7 +218,7 @@ void GraphWidget::findIntersectionNear(float x, float y)
     // Only curves on the plot are candidates. Equally near ones keep list order.
     for (activeFunction = functions; activeFunction;
          activeFunction = activeFunction->getNextFunction()) {
-        if (!activeFunction->getEnabled() || activeFunction->getString().isEmpty())
+        if (!activeFunction->isDrawn())
             continue;
         const float d = distance(activeFunction, x, y);
         const float dA = distance(a, x, y);

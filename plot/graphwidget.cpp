@@ -352,7 +352,7 @@ void GraphWidget::describe()
 {
     int drawn = 0;
     for (const Function *f = functions; f; f = f->getNextFunction())
-        drawn += f->getEnabled() && !f->getString().isEmpty();
+        drawn += f->isDrawn();
     const QString curves =
         drawn == 1 ? tr("1 function drawn") : tr("%1 functions drawn").arg(drawn);
     const QString text = tr("x from %1 to %2, y from %3 to %4; %5")
@@ -545,7 +545,7 @@ void GraphWidget::drawCurves(QPainter &p, const Mapping &m)
     for (activeFunction = functions; activeFunction;
          activeFunction = activeFunction->getNextFunction()) {
         const Function *f = activeFunction;
-        if (f->getString().isEmpty() || !f->getEnabled())
+        if (!f->isDrawn())
             continue;
         const bool ofX = f->getIndepVariable() == 'x';
         const int step = std::max(ofX ? xStep : yStep, 1);

@@ -7,7 +7,6 @@
 #include "model/numbertext.h"
 #include "plot/graphwidget.h"
 
-#include <QFontInfo>
 #include <QHash>
 #include <QSet>
 #include <QFontMetricsF>
@@ -15,7 +14,6 @@
 #include <QPen>
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <tuple>
 #include <utility>
@@ -141,7 +139,7 @@ private:
         std::pair<double, double> covered{0, 0};
         clearUpperVectorHalves();
         for (const Function *f = g.getFunctions(); f; f = f->getNextFunction()) {
-            if (f->getString().isEmpty() || !f->getEnabled())
+            if (!f->isDrawn())
                 continue;
             const bool ofX = f->getIndepVariable() == 'x';
             // Along the sampled axis (columns, or rows counted from the
@@ -177,7 +175,7 @@ private:
     {
         QList<const Function *> shown;
         for (const Function *f = g.getFunctions(); f; f = f->getNextFunction())
-            if (!f->getString().isEmpty() && f->getEnabled())
+            if (f->isDrawn())
                 shown.append(f);
         if (shown.isEmpty())
             return;
@@ -216,12 +214,11 @@ private:
         }
     }
 
-    // The places for numbers along one axis: the grid lines when there are
-    // any, every k-th of them so that the numbers keep apart; otherwise round
-    // steps at least `least` pixels apart.
-    QList<Mark> marks(Qt::Orientation lines, double least)
+    // The places for numbers along one axis: its grid lines (`grid`, drawn
+    // across it) when there are any, every k-th of them so that the numbers
+    // keep apart; otherwise round steps at least `least` pixels apart.
+    QList<Mark> marks(const QList<GraphWidget::GridLine> &grid, bool ofX, double least)
     {
-        const bool ofX = lines == Qt::Vertical;
         const float lo = ofX ? g.getXMin() : g.getYMin();
         const float hi = ofX ? g.getXMax() : g.getYMax();
         const float upp = ofX ? g.getXUnitsPerPixel() : g.getYUnitsPerPixel();
@@ -229,7 +226,6 @@ private:
         QList<Mark> out;
         if (!(upp > 0))
             return out;
-        const QList<GraphWidget::GridLine> grid = g.gridLines(lines);
         if (!grid.isEmpty()) {
             const double px = double(spacing) / double(upp);
             // Every 1st, 2nd, 5th, 10th, 20th, ... line.
@@ -292,7 +288,8 @@ private:
         // Wide enough for the widest number the axis can have, and a gap.
         const double widest = std::max(fm.horizontalAdvance(numberText(g.getXMin())),
                                        fm.horizontalAdvance(numberText(g.getXMax())));
-        const QList<Mark> ms = marks(Qt::Vertical, widest + font.pixelSize());
+        const QList<GraphWidget::GridLine> grid = g.gridLines(Qt::Vertical);
+        const QList<Mark> ms = marks(grid, true, widest + font.pixelSize());
         double baseline;
         if (row < 0)
             baseline = 2 + fm.ascent();
@@ -300,7 +297,7 @@ private:
             baseline = std::min(row, height) - 3 - fm.descent();
         else
             baseline = row + 3 + fm.ascent();
-        const bool ticks = g.gridLines(Qt::Vertical).isEmpty() && onAxis;
+        const bool ticks = grid.isEmpty() && onAxis;
         for (const Mark &m : ms) {
             if (m.value == 0 && onAxis && yAxisShown)
                 continue;
@@ -318,7 +315,8 @@ private:
         const bool onAxis = column >= 0 && column < width;
         const int row = axisRow();
         const bool xAxisShown = row >= 0 && row < height;
-        const QList<Mark> ms = marks(Qt::Horizontal, fm.height() + font.pixelSize() / 2.0);
+        const QList<GraphWidget::GridLine> grid = g.gridLines(Qt::Horizontal);
+        const QList<Mark> ms = marks(grid, false, fm.height() + font.pixelSize() / 2.0);
         double widest = 0;
         for (const Mark &m : ms)
             widest = std::max(widest, fm.horizontalAdvance(numberText(m.value)));
@@ -338,7 +336,7 @@ private:
             align = Qt::AlignLeft;
         }
         const double middle = (fm.ascent() - fm.descent()) / 2;
-        const bool ticks = g.gridLines(Qt::Horizontal).isEmpty() && onAxis;
+        const bool ticks = grid.isEmpty() && onAxis;
         for (const Mark &m : ms) {
             if (m.value == 0 && onAxis && xAxisShown)
                 continue;
@@ -363,11 +361,6 @@ Decorations layOutDecorations(GraphWidget &graph, const RenderOptions &options)
     if (!options.axes && !options.legend && options.title.isEmpty())
         return {};
     return Layout(graph, options).run(options);
-}
-
-QString svgFontFamily(const QFont &font)
-{
-    return QFontInfo(font).family() + QStringLiteral(", sans-serif");
 }
 
 void drawDecorationShapes(QPainter &p, const Decorations &d)

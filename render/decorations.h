@@ -41,9 +41,6 @@ struct Decorations
 // and grid of that redraw). Needs the font database only when there is text.
 Decorations layOutDecorations(GraphWidget &graph, const RenderOptions &options);
 
-// The font's family as the SVG names it, with a generic fall-back.
-QString svgFontFamily(const QFont &font);
-
 // The lines and boxes; then, for raster pictures, the texts.
 void drawDecorationShapes(QPainter &p, const Decorations &d);
 void drawDecorationTexts(QPainter &p, const Decorations &d);

@@ -38,6 +38,22 @@ QString missingReferenceHint(const QString &text, const GraphWidget &graph, cons
     return {};
 }
 
+// The text with a caret line under the character at offset (0-based), indented
+// by two spaces; just the text when offset is negative.
+QString pointAt(const QString &text, int offset)
+{
+    QString out = QStringLiteral("  ") + text + QLatin1Char('\n');
+    if (offset < 0)
+        return out;
+    QString caret = QStringLiteral("  ");
+    for (int i = 0; i < offset; ++i) {
+        // Tabs stay tabs so the caret lines up under them.
+        caret += i < text.size() && text.at(i) == QLatin1Char('\t') ? QLatin1Char('\t')
+                                                                    : QLatin1Char(' ');
+    }
+    return out + caret + QStringLiteral("^\n");
+}
+
 RenderStatus expressionFailure(const QString &what, const QString &text, const QString &message,
                                int position, const QString &hint)
 {
@@ -60,9 +76,9 @@ RenderStatus checkValueText(const QString &what, const QString &text)
     return {};
 }
 
-RenderStatus checkAddedFunction(const GraphWidget &graph, Function &f, const QString &what)
+RenderStatus checkAddedFunction(const GraphWidget &graph, const Function &f, const QString &what)
 {
-    if (!f.getEnabled() || f.getString().isEmpty() || f.getFormula().code)
+    if (!f.isDrawn() || f.getFormula().code)
         return {};
     const CompileDiagnosis d =
         diagnoseCompile(f.getString(), f.getIndepVariable(), f.getId(), graph.getFunctions());
@@ -72,18 +88,4 @@ RenderStatus checkAddedFunction(const GraphWidget &graph, Function &f, const QSt
     return expressionFailure(what, f.getString(),
                              d.message.isEmpty() ? QStringLiteral("does not compile") : d.message,
                              d.position, hint);
-}
-
-QString pointAt(const QString &text, int offset)
-{
-    QString out = QStringLiteral("  ") + text + QLatin1Char('\n');
-    if (offset < 0)
-        return out;
-    QString caret = QStringLiteral("  ");
-    for (int i = 0; i < offset; ++i) {
-        // Tabs stay tabs so the caret lines up under them.
-        caret += i < text.size() && text.at(i) == QLatin1Char('\t') ? QLatin1Char('\t')
-                                                                    : QLatin1Char(' ');
-    }
-    return out + caret + QStringLiteral("^\n");
 }

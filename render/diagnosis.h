@@ -14,8 +14,4 @@ class GraphWidget;
 RenderStatus checkValueText(const QString &what, const QString &text);
 
 // The function just added to the graph, when its text does not compile.
-RenderStatus checkAddedFunction(const GraphWidget &graph, Function &f, const QString &what);
-
-// The text with a caret line under the character at offset (0-based), indented
-// by two spaces; just the text when offset is negative.
-QString pointAt(const QString &text, int offset);
+RenderStatus checkAddedFunction(const GraphWidget &graph, const Function &f, const QString &what);

@@ -97,7 +97,6 @@ const Option kOptions[] = {
          PlotItem item;
          item.kind = PlotItem::SetFile;
          item.text = v[0];
-         item.option = QStringLiteral("--set");
          p.o.items.append(item);
          return QString();
      }},
@@ -334,7 +333,7 @@ no effect.
             help += QLatin1Char('\n') + lines.join(QLatin1Char('\n')) + QStringLiteral(":\n");
             continue;
         }
-        QString names = QStringLiteral("  ");
+        QString names;
         if (option.shortName)
             names += QLatin1String(option.shortName) + QStringLiteral(", ");
         names += QLatin1String(option.name) + QLatin1Char(' ') + QLatin1String(option.values);

@@ -106,9 +106,7 @@ QByteArray deflated(const QByteArray &raw)
 
 std::optional<QByteArray> palettePng(const QImage &source)
 {
-    const QImage image = source.format() == QImage::Format_RGB888
-                             ? source
-                             : source.convertToFormat(QImage::Format_RGB888);
+    const QImage image = source.convertToFormat(QImage::Format_RGB888);
     const int w = image.width();
     const int h = image.height();
     if (w <= 0 || h <= 0)

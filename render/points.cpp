@@ -365,7 +365,7 @@ RenderStatus writePoints(const GraphWidget &graph, const ChunkWriter &write)
 {
     QList<const Function *> shown;
     for (const Function *f = graph.getFunctions(); f; f = f->getNextFunction()) {
-        if (!f->getString().isEmpty() && f->getEnabled())
+        if (f->isDrawn())
             shown.append(f);
     }
     clearUpperVectorHalves();

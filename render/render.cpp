@@ -7,8 +7,6 @@
 #include "points.h"
 #include "table.h"
 
-#include "plot/graphwidget.h"
-
 RenderStatus render(GraphWidget &graph, const RenderOptions &o)
 {
     // Writing over a set that is still to be read would lose it.

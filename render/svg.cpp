@@ -3,6 +3,7 @@
 #include "decorations.h"
 
 #include <QBuffer>
+#include <QFontInfo>
 #include <QImage>
 #include <QPaintEngine>
 #include <QPixmap>
@@ -17,6 +18,12 @@
 #include <optional>
 
 namespace {
+
+// The font's family as the SVG names it, with a generic fall-back.
+QString svgFontFamily(const QFont &font)
+{
+    return QFontInfo(font).family() + QStringLiteral(", sans-serif");
+}
 
 void append(QByteArray &out, double v)
 {
@@ -118,13 +125,10 @@ public:
             clipping = clipping && state.isClipEnabled();
     }
 
-    void drawRects(const QRect *rects, int count) override
-    {
-        for (int i = 0; i < count; ++i) {
-            const QRectF r(rects[i]);
-            drawRects(&r, 1);
-        }
-    }
+    // The integer rectangles and points come here as QRectF and QPointF:
+    // each is an element of its own either way.
+    using QPaintEngine::drawPoints;
+    using QPaintEngine::drawRects;
     void drawRects(const QRectF *rects, int count) override
     {
         for (int i = 0; i < count; ++i) {
@@ -204,11 +208,6 @@ public:
     void drawPolygon(const QPointF *p, int count, PolygonDrawMode mode) override
     {
         polygon(p, count, mode);
-    }
-    void drawPoints(const QPoint *p, int count) override
-    {
-        for (int i = 0; i < count; ++i)
-            polygon(p + i, 1, PolylineMode);
     }
     void drawPoints(const QPointF *p, int count) override
     {

@@ -27,7 +27,7 @@ RenderStatus writeTable(const GraphWidget &graph, int rows, const ChunkWriter &w
     QList<const Function *> shown;
     bool ofX = false, ofY = false;
     for (const Function *f = graph.getFunctions(); f; f = f->getNextFunction()) {
-        if (f->getString().isEmpty() || !f->getEnabled())
+        if (!f->isDrawn())
             continue;
         shown.append(f);
         (f->getIndepVariable() == 'x' ? ofX : ofY) = true;
