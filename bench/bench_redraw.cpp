@@ -25,12 +25,17 @@ const char *const kOfX[] = {"sin(x)*5", "x^2/4-5",    "tan(x)",    "1/x",    "sq
                             "exp(x/4)", "ln(abs(x))", "atan(x)*5", "x^3/50", "cos(3*x)*x"};
 const char *const kOfY[] = {"sin(y)*5", "y^2/4-5",    "tan(y)",    "1/y",    "sqrt(abs(y))*2",
                             "exp(y/4)", "ln(abs(y))", "atan(y)*5", "y^3/50", "cos(3*y)*y"};
+// Ten curves of x with edges of their domain in the window: the curve is
+// followed to each edge, which costs evaluations beyond the samples.
+const char *const kEdges[] = {"sqrt(25-x^2)",     "asin(x/3)*3", "sqrt(x)*2",      "ln(x)",
+                              "sqrt(x)*sqrt(-x)", "acos(x/8)*3", "sqrt(sin(x))*5", "ln(cos(x))",
+                              "sqrt(x^2-4)",      "asin(1/x)*5"};
 
 struct Scene
 {
     const char *name;
     int functions; // cycling through the ten curves, each shifted a little
-    char var;
+    char var;      // 'e': the curves of x of kEdges
     int step;
     int width, height;
 };
@@ -43,6 +48,8 @@ const Scene kScenes[] = {
     {"x100_step4", 100, 'x', 4, 232, 216},
     {"x10_step1_1920x1080", 10, 'x', 1, 1920, 1080},
     {"x100_step1_1920x1080", 100, 'x', 1, 1920, 1080},
+    {"edges10_step1", 10, 'e', 1, 232, 216},
+    {"edges10_step4", 10, 'e', 4, 232, 216},
 };
 
 std::unique_ptr<GraphWidget> makeScene(const Scene &s)
@@ -52,11 +59,12 @@ std::unique_ptr<GraphWidget> makeScene(const Scene &s)
     w->setXStep(s.step);
     w->setYStep(s.step);
     for (int i = 0; i < s.functions; ++i) {
-        QString text = QString::fromLatin1(s.var == 'x' ? kOfX[i % 10] : kOfY[i % 10]);
+        const char *const *texts = s.var == 'x' ? kOfX : s.var == 'y' ? kOfY : kEdges;
+        QString text = QString::fromLatin1(texts[i % 10]);
         if (i >= 10)
             text += QStringLiteral("+%1").arg(i / 10 * 0.25);
         const QColor color = QColor::fromHsv(i * 37 % 360, 255, 200);
-        w->addFunction(i, text, s.var, color);
+        w->addFunction(i, text, s.var == 'y' ? 'y' : 'x', color);
     }
     w->drawGraph(); // the first redraw also writes the bounds back
     return w;
@@ -87,7 +95,7 @@ void printAllocations()
     };
     std::vector<Case> all;
     auto samplesOf = [](const Scene &s) {
-        const int span = s.var == 'x' ? s.width : s.height;
+        const int span = s.var == 'y' ? s.height : s.width;
         return s.functions * ((span - 1) / s.step + 2);
     };
     for (const Scene &s : kScenes)

@@ -533,6 +533,49 @@ private:
     QVarLengthArray<QPoint, kCapacity> polyline;
 };
 
+// The last finite point of a curve before the edge of its domain, found between
+// a sample where the function is finite and one where it is not.
+struct DomainEdge
+{
+    double fraction = 0; // of the way from the finite sample to the other
+    float value = 0;     // narrowed as every sample is
+};
+
+constexpr int kMaxEdgeSteps = 40;
+
+// Bisects from the finite sample (argument `inside`, value `value`) towards the
+// other (`outside`), `span` pixels away, until the two lie less than a
+// hundredth of a pixel apart. Where the function runs off steeply at the edge
+// (ln(x) at 0) the point found by then may still lie well inside the window, so
+// the search goes on while the last point found moved the curve by a pixel
+// (`valuePixel` plot units) or more and lies in the band. At most kMaxEdgeSteps
+// evaluations.
+template<typename InBand>
+DomainEdge domainEdge(const Function &f, double inside, float value, double outside, float span,
+                      float valuePixel, InBand inBand)
+{
+    double finite = inside; // the last finite point found
+    double beyond = outside;
+    float moved = INFINITY;
+    for (int i = 0; i < kMaxEdgeSteps; ++i) {
+        const bool fine = std::fabs((beyond - finite) / (outside - inside)) * span < 0.01;
+        if (fine && (!(std::fabs(moved) >= valuePixel) || !inBand(value)))
+            break;
+        const double middle = finite + (beyond - finite) / 2;
+        if (middle == finite || middle == beyond)
+            break;
+        const float v = narrow(f.evaluate(middle));
+        if (!std::isfinite(v)) {
+            beyond = middle;
+        } else {
+            moved = v - value;
+            value = v;
+            finite = middle;
+        }
+    }
+    return {inside == outside ? 0 : (finite - inside) / (outside - inside), value};
+}
+
 } // namespace
 
 // Joins the samples of every enabled function. A curve of x is sampled along
@@ -569,30 +612,56 @@ void GraphWidget::drawCurves(QPainter &p, const Mapping &m)
         curveValues.resize(curveArguments.size());
         f->evaluateBatch(curveArguments.data(), curveValues.data(), int(curveArguments.size()));
 
-        // A sample where the function is not defined has no place of its own: it
-        // takes the pixel of the other end of its segment, so the segment (solid,
-        // as NaN lies in the band) has no length, and between two such samples
-        // nothing is drawn. Placed anywhere else it would draw a wall from the
-        // edge of the domain (sqrt(25-x^2) at x = 5) to wherever it was put.
+        // Where the function is not defined there is nothing to draw: between a
+        // sample where it is defined and one where it is not, the curve runs on
+        // to the edge of the domain (sqrt(25-x^2) down to its axis at x = 5), and
+        // between two undefined samples nothing is drawn. An infinite sample is
+        // an edge too: the curve runs on to its last finite point next to it
+        // (ln(x) plunging at 0, not a step before), and from there to the sample
+        // as any curve leaving the window. The band rule decides each segment.
         SegmentBatch batch(p, f->getColor());
+        auto join = [&](const QPoint &a, const QPoint &b, float va, float vb) {
+            if (inBand(va) || inBand(vb))
+                batch.solid(a, b);
+            else if (step == 1)
+                batch.dotted(a, b);
+        };
+        const float valuePixel = ofX ? m.yUnitsPerPixel : m.xUnitsPerPixel;
+        // The last finite point of the curve from the sample at s (argument t,
+        // finite value v) towards the one at sOther (argument tOther), which is not.
+        auto edge = [&](float s, double t, float v, float sOther, double tOther) {
+            const DomainEdge e =
+                domainEdge(*f, t, v, tOther, std::fabs(sOther - s), valuePixel, inBand);
+            return std::make_pair(point(s + float(e.fraction) * (sOther - s), e.value), e.value);
+        };
+        const double *argument = curveArguments.data();
         const double *value = curveValues.data();
-        const float start = narrow(*value++);
-        QPoint pos = point(first, start);
-        bool posDefined = !std::isnan(start);
+        float posS = first;
+        double posT = *argument++;
+        float posV = narrow(*value++);
+        QPoint pos = point(first, posV);
         for (float s = first; s <= last; s += float(step)) {
+            const double t = *argument++;
             const float v = narrow(*value++);
-            const bool defined = !std::isnan(v);
-            const QPoint target = defined ? point(s, v) : pos;
-            if (!posDefined)
-                pos = target;
-            if (defined || posDefined) {
-                if (inBand(previous) || inBand(v))
-                    batch.solid(pos, target);
-                else if (step == 1)
-                    batch.dotted(pos, target);
+            const QPoint target = point(s, v);
+            if (std::isfinite(v) == std::isfinite(posV)) {
+                if (!std::isnan(v) && !std::isnan(posV))
+                    join(pos, target, previous, v);
+            } else if (std::isfinite(posV)) {
+                const auto [end, endValue] = edge(posS, posT, posV, s, t);
+                join(pos, end, previous, endValue);
+                if (!std::isnan(v))
+                    join(end, target, endValue, v);
+            } else {
+                const auto [end, endValue] = edge(s, t, v, posS, posT);
+                if (!std::isnan(posV))
+                    join(pos, end, previous, endValue);
+                join(end, target, endValue, v);
             }
             pos = target;
-            posDefined = defined;
+            posS = s;
+            posT = t;
+            posV = v;
             previous = v;
         }
     }

@@ -215,26 +215,32 @@ private slots:
         QTest::addColumn<Points>("off");
         QTest::addColumn<QRectF>("defined"); // x, y, width, height in plot units: no red beyond
         QTest::addColumn<qreal>("ratio");    // on/off in device pixels
+        QTest::addColumn<Points>("ends");    // where the curve meets the edge of its domain: red within a pixel
         // y = 5 maps to row 216 - 15 / (20/216) = 54.
         const QRectF any(-20, -20, 40, 40);
         // clang-format off
-        QTest::newRow("constantOfX") << "x:5" << Points{{0, 54}, {117, 54}, {231, 54}} << Points{{117, 53}, {117, 55}} << any << 1.0;
-        QTest::newRow("diagonal") << "x:x" << Points{{116, 108}, {56, 163}} << Points{{58, 54}} << any << 1.0;
-        QTest::newRow("parabolaOfY") << "y:y^2/10" << Points{{116, 108}, {144, 54}} << Points{{105, 0}} << any << 1.0;
-        QTest::newRow("failsToCompile") << "x:2x" << Points{{0, 108}, {231, 108}} << Points{} << any << 1.0;
+        QTest::newRow("constantOfX") << "x:5" << Points{{0, 54}, {117, 54}, {231, 54}} << Points{{117, 53}, {117, 55}} << any << 1.0 << Points{};
+        QTest::newRow("diagonal") << "x:x" << Points{{116, 108}, {56, 163}} << Points{{58, 54}} << any << 1.0 << Points{};
+        QTest::newRow("parabolaOfY") << "y:y^2/10" << Points{{116, 108}, {144, 54}} << Points{{105, 0}} << any << 1.0 << Points{};
+        QTest::newRow("failsToCompile") << "x:2x" << Points{{0, 108}, {231, 108}} << Points{} << any << 1.0 << Points{};
         // Where a function is not defined nothing is drawn: no wall from the edge of its domain.
-        QTest::newRow("semicircle") << "x:sqrt(25-x^2)" << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5) << 1.0;
-        QTest::newRow("arcsine") << "x:asin(x/3)*3" << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6) << 1.0;
-        QTest::newRow("logarithm") << "x:ln(x)" << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31) << 1.0;
-        QTest::newRow("rootOfX") << "x:sqrt(x)*2" << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33) << 1.0;
-        QTest::newRow("rootOfY") << "y:sqrt(y)" << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10) << 1.0;
-        QTest::newRow("hidden") << "!x:x" << Points{} << Points{} << any << 1.0;
-        QTest::newRow("emptyText") << "x:" << Points{} << Points{} << any << 1.0;
+        QTest::newRow("semicircle") << "x:sqrt(25-x^2)" << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5) << 1.0 << Points{{58, 108}, {174, 108}};
+        QTest::newRow("arcsine") << "x:asin(x/3)*3" << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6) << 1.0 << Points{{81, 158}, {150, 57}};
+        QTest::newRow("logarithm") << "x:ln(x)" << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31) << 1.0 << Points{{116, 215}};
+        QTest::newRow("logarithmBetweenColumns") << "x:ln(x+0.04)" << Points{{128, 107}} << Points{} << QRectF(-0.04, -20, 10.04, 22.31) << 1.0 << Points{{115, 215}};
+        QTest::newRow("rootOfX") << "x:sqrt(x)*2" << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33) << 1.0 << Points{{116, 108}};
+        QTest::newRow("rootOfY") << "y:sqrt(y)" << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10) << 1.0 << Points{{116, 108}};
+        // Its edge between two samples: y = -0.05 lies between rows 108 and 109.
+        QTest::newRow("rootOfYBetweenRows") << "y:sqrt(y+0.05)" << Points{{127, 97}} << Points{} << QRectF(0, -0.05, 10, 10.05) << 1.0 << Points{{116, 108}};
+        // Defined at 0 alone: a point at most, never a line.
+        QTest::newRow("pointDomain") << "x:sqrt(x)*sqrt(-x)" << Points{{116, 108}} << Points{} << QRectF(0, 0, 0, 0) << 1.0 << Points{};
+        QTest::newRow("hidden") << "!x:x" << Points{} << Points{} << any << 1.0 << Points{};
+        QTest::newRow("emptyText") << "x:" << Points{} << Points{} << any << 1.0 << Points{};
         // One device pixel wide, at the device pixel of the value: y = 5 at row 108 of 432,
         // x = 5 at column 261 of 348.
-        QTest::newRow("constantOfXAtRatio2") << "x:5" << Points{{0, 108}, {235, 108}, {463, 108}} << Points{{235, 107}, {235, 109}} << any << 2.0;
-        QTest::newRow("constantOfYAtRatio1.5") << "y:5" << Points{{261, 0}, {261, 160}, {261, 323}} << Points{{260, 160}, {262, 160}} << any << 1.5;
-        QTest::newRow("semicircleAtRatio2") << "x:sqrt(25-x^2)" << Points{{232, 108}} << Points{} << QRectF(-5, 0, 10, 5) << 2.0;
+        QTest::newRow("constantOfXAtRatio2") << "x:5" << Points{{0, 108}, {235, 108}, {463, 108}} << Points{{235, 107}, {235, 109}} << any << 2.0 << Points{};
+        QTest::newRow("constantOfYAtRatio1.5") << "y:5" << Points{{261, 0}, {261, 160}, {261, 323}} << Points{{260, 160}, {262, 160}} << any << 1.5 << Points{};
+        QTest::newRow("semicircleAtRatio2") << "x:sqrt(25-x^2)" << Points{{232, 108}} << Points{} << QRectF(-5, 0, 10, 5) << 2.0 << Points{{116, 216}, {348, 216}};
         // clang-format on
     }
 
@@ -245,6 +251,7 @@ private slots:
         QFETCH(Points, off);
         QFETCH(QRectF, defined);
         QFETCH(qreal, ratio);
+        QFETCH(Points, ends);
         for (int step : {1, 4}) {
             Plot plot(QString(), ratio);
             plot.setXStep(step);
@@ -262,6 +269,9 @@ private slots:
                          qPrintable(QString("step %1: %2,%3").arg(step).arg(p.x()).arg(p.y())));
             if (on.isEmpty())
                 QCOMPARE(count(img, img.rect(), red), 0);
+            for (QPoint p : ends)
+                QVERIFY2(count(img, QRect(p - QPoint(1, 1), QSize(3, 3)), red) > 0,
+                         qPrintable(QString("step %1: end %2,%3").arg(step).arg(p.x()).arg(p.y())));
             // Pixels are 20/232 and 20/216 wide: one of them counts as on the edge.
             const QRectF edge = defined.adjusted(-0.1, -0.1, 0.1, 0.1);
             const GraphWidget::Mapping m = plot.pictureMapping();
