@@ -215,7 +215,7 @@ private slots:
         QTest::addColumn<Points>("off");
         QTest::addColumn<QRectF>("defined"); // x, y, width, height in plot units: no red beyond
         QTest::addColumn<qreal>("ratio");    // on/off in device pixels
-        QTest::addColumn<Points>("ends");    // where the curve meets the edge of its domain: red within a pixel
+        QTest::addColumn<Points>("ends");    // edges of the domain: red within a pixel
         // y = 5 maps to row 216 - 15 / (20/216) = 54.
         const QRectF any(-20, -20, 40, 40);
         // clang-format off
@@ -223,15 +223,17 @@ private slots:
         QTest::newRow("diagonal") << "x:x" << Points{{116, 108}, {56, 163}} << Points{{58, 54}} << any << 1.0 << Points{};
         QTest::newRow("parabolaOfY") << "y:y^2/10" << Points{{116, 108}, {144, 54}} << Points{{105, 0}} << any << 1.0 << Points{};
         QTest::newRow("failsToCompile") << "x:2x" << Points{{0, 108}, {231, 108}} << Points{} << any << 1.0 << Points{};
-        // Where a function is not defined nothing is drawn: no wall from the edge of its domain.
+        // Where a function is not defined nothing is drawn: no wall from the edge of its domain,
+        // and the curve runs on to that edge (ln(x) to the bottom, its value at x = 0 is -inf).
         QTest::newRow("semicircle") << "x:sqrt(25-x^2)" << Points{{116, 54}} << Points{} << QRectF(-5, 0, 10, 5) << 1.0 << Points{{58, 108}, {174, 108}};
         QTest::newRow("arcsine") << "x:asin(x/3)*3" << Points{{116, 108}} << Points{} << QRectF(-3, -4.8, 6, 9.6) << 1.0 << Points{{81, 158}, {150, 57}};
         QTest::newRow("logarithm") << "x:ln(x)" << Points{{128, 107}} << Points{} << QRectF(0, -20, 10, 22.31) << 1.0 << Points{{116, 215}};
-        QTest::newRow("logarithmBetweenColumns") << "x:ln(x+0.04)" << Points{{128, 107}} << Points{} << QRectF(-0.04, -20, 10.04, 22.31) << 1.0 << Points{{115, 215}};
         QTest::newRow("rootOfX") << "x:sqrt(x)*2" << Points{{128, 86}} << Points{} << QRectF(0, 0, 10, 6.33) << 1.0 << Points{{116, 108}};
         QTest::newRow("rootOfY") << "y:sqrt(y)" << Points{{127, 97}} << Points{} << QRectF(0, 0, 10, 10) << 1.0 << Points{{116, 108}};
-        // Its edge between two samples: y = -0.05 lies between rows 108 and 109.
+        // Edges between two samples: y = -0.05 lies between rows 108 and 109; x = -0.04 between
+        // columns 115 and 116, where the search goes on while the curve still moves.
         QTest::newRow("rootOfYBetweenRows") << "y:sqrt(y+0.05)" << Points{{127, 97}} << Points{} << QRectF(0, -0.05, 10, 10.05) << 1.0 << Points{{116, 108}};
+        QTest::newRow("logarithmBetweenColumns") << "x:ln(x+0.04)" << Points{{128, 107}} << Points{} << QRectF(-0.04, -20, 10.04, 22.31) << 1.0 << Points{{115, 215}};
         // Defined at 0 alone: a point at most, never a line.
         QTest::newRow("pointDomain") << "x:sqrt(x)*sqrt(-x)" << Points{{116, 108}} << Points{} << QRectF(0, 0, 0, 0) << 1.0 << Points{};
         QTest::newRow("hidden") << "!x:x" << Points{} << Points{} << any << 1.0 << Points{};
